@@ -1,0 +1,144 @@
+// Reading the map file: one procedure serves every reader. Records are
+// copied byte for byte in a single read per lump; on a big-endian host the
+// fields are swapped in place afterwards.
+#include "bsp/bsp_file.h"
+
+#include <bit>
+#include <climits>
+
+struct BspFile BspFile = {};
+
+namespace {
+
+template <typename T>
+void SwapInPlace(T& value) {
+  if constexpr (std::endian::native == std::endian::big) {
+    auto* bytes = reinterpret_cast<unsigned char*>(&value);
+    for (size_t i = 0; i < sizeof(T) / 2; ++i) {
+      unsigned char t = bytes[i];
+      bytes[i] = bytes[sizeof(T) - 1 - i];
+      bytes[sizeof(T) - 1 - i] = t;
+    }
+  } else {
+    (void)value;
+  }
+}
+
+// Reads up to `count` records of `size` bytes at `offset` into `destination`
+// in one read. Succeeds only for a whole read, and then puts the file
+// position back where it was; a short read leaves the position where the
+// read stopped and the destination holding exactly the bytes that were read.
+int ReadRecords(void* destination, int64_t offset, size_t size, size_t count) {
+  if (BspFile.stream == nullptr) return 1;
+  // A negative offset (from the header or from a negative model index)
+  // cannot be sought to; nothing is read.
+  if (offset < 0 || offset > LONG_MAX) return 1;
+  BspFile.savedPosition = static_cast<int32_t>(ftell(BspFile.stream));
+  if (fseek(BspFile.stream, static_cast<long>(offset), SEEK_SET) != 0) return 1;
+  size_t bytes = count == 0 ? 0 : fread(destination, 1, size * count, BspFile.stream);
+  if (bytes / size != count) return 1;
+  fseek(BspFile.stream, BspFile.savedPosition, SEEK_SET);
+  return 0;
+}
+
+}  // namespace
+
+int ReadBspHeader(BspHeader* header) {
+  if (ReadRecords(header, 0, sizeof(BspHeader), 1) != 0) return 1;
+  if constexpr (std::endian::native == std::endian::big) {
+    SwapInPlace(header->version);
+    for (BspLump& lump : header->lumps) {
+      SwapInPlace(lump.offset);
+      SwapInPlace(lump.length);
+    }
+  }
+  return 0;
+}
+
+int OpenBspFile(const char* path) {
+  if (BspFile.stream != nullptr) return 1;
+  FILE* stream = fopen(path, "rb");
+  if (stream == nullptr) return 1;
+  // The stream stays here even when the header comes up short: the file is
+  // then open with a partly read header, and a later open still refuses.
+  BspFile.stream = stream;
+  return ReadBspHeader(&BspFile.header);
+}
+
+int ReadModel(BspModel* model, int16_t index) {
+  int64_t offset = int64_t{BspFile.header.lumps[kModelsLump].offset} +
+                   int64_t{index} * int64_t{sizeof(BspModel)};
+  if (BspFile.header.lumps[kModelsLump].offset < 0) return 1;
+  if (ReadRecords(model, offset, sizeof(BspModel), 1) != 0) return 1;
+  SwapInPlace(model->faceStart);
+  SwapInPlace(model->faceTotal);
+  return 0;
+}
+
+uint16_t CountFaces() {
+  return static_cast<uint16_t>(BspFile.header.lumps[kFacesLump].length / sizeof(BspFace));
+}
+
+uint32_t CountEdges() {
+  return BspFile.header.lumps[kEdgesLump].length / sizeof(BspEdge);
+}
+
+uint32_t CountSurfEdges() {
+  return BspFile.header.lumps[kSurfEdgesLump].length / sizeof(SurfEdge);
+}
+
+uint16_t CountVertices() {
+  return static_cast<uint16_t>(BspFile.header.lumps[kVerticesLump].length / sizeof(BspVertex));
+}
+
+int ReadFaces(BspFace* faces) {
+  uint16_t count = CountFaces();
+  if (ReadRecords(faces, BspFile.header.lumps[kFacesLump].offset, sizeof(BspFace), count) != 0)
+    return 1;
+  if constexpr (std::endian::native == std::endian::big) {
+    for (uint16_t i = 0; i < count; ++i) {
+      SwapInPlace(faces[i].surfEdgeStart);
+      SwapInPlace(faces[i].surfEdgeTotal);
+    }
+  }
+  return 0;
+}
+
+int ReadEdges(BspEdge* edges) {
+  uint32_t count = CountEdges();
+  if (ReadRecords(edges, BspFile.header.lumps[kEdgesLump].offset, sizeof(BspEdge), count) != 0)
+    return 1;
+  if constexpr (std::endian::native == std::endian::big) {
+    for (uint32_t i = 0; i < count; ++i) {
+      SwapInPlace(edges[i].startVertex);
+      SwapInPlace(edges[i].endVertex);
+    }
+  }
+  return 0;
+}
+
+int ReadSurfEdges(SurfEdge* surfEdges) {
+  uint32_t count = CountSurfEdges();
+  if (ReadRecords(surfEdges, BspFile.header.lumps[kSurfEdgesLump].offset, sizeof(SurfEdge),
+                  count) != 0)
+    return 1;
+  if constexpr (std::endian::native == std::endian::big) {
+    for (uint32_t i = 0; i < count; ++i) SwapInPlace(surfEdges[i]);
+  }
+  return 0;
+}
+
+int ReadVertices(BspVertex* vertices) {
+  uint16_t count = CountVertices();
+  if (ReadRecords(vertices, BspFile.header.lumps[kVerticesLump].offset, sizeof(BspVertex),
+                  count) != 0)
+    return 1;
+  if constexpr (std::endian::native == std::endian::big) {
+    for (uint16_t i = 0; i < count; ++i) {
+      SwapInPlace(vertices[i].x);
+      SwapInPlace(vertices[i].y);
+      SwapInPlace(vertices[i].z);
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,48 @@
+// The loaded world: the world model's record, the four record arrays read
+// whole from their lumps, and one flat colour per face record. LoadLevel
+// builds it once and checks every reference drawing will follow, so the
+// renderer can walk it without bounds checks; FreeLevel gives it back.
+#pragma once
+
+#include <cstdint>
+
+#include "bsp/bsp_file.h"
+
+struct FaceColor {
+  float red;  // each k / 32768 for a whole k below 32768: exact, in [0, 1)
+  float green;
+  float blue;
+};
+static_assert(sizeof(FaceColor) == 12);
+
+struct Level {
+  BspModel worldModel;  // record 0 of the models lump
+  BspFace* faces;
+  uint16_t faceCount;
+  BspEdge* edges;
+  uint32_t edgeCount;
+  SurfEdge* surfEdges;
+  uint32_t surfEdgeCount;
+  BspVertex* vertices;
+  uint16_t vertexCount;
+  FaceColor* faceColors;  // entry i belongs to face record i; faceCount of them
+};
+
+// The type and its one instance share the name; write `struct Level` for
+// the type.
+extern struct Level Level;
+
+// Needs an open map file and an empty level. Returns 0 when the level is
+// loaded and every reference checked; otherwise shows what went wrong and
+// returns 1, leaving whatever it had allocated for FreeLevel.
+int LoadLevel();
+
+// Releases every array that is present and leaves it absent, so a second
+// call releases nothing.
+void FreeLevel();
+
+// The colour generator: a linear congruential generator started at 1 when
+// the program starts and never reseeded, so a map shows the same colours on
+// every run.
+int NextRandom();
+float RandomUnit();

@@ -1,0 +1,18 @@
+// Putting the level on the screen through OpenGL 1.1. Each operation works
+// with whichever GL context is current; none keeps state of its own: the
+// camera is the modelview matrix, the drawing mode is GL's polygon mode.
+#pragma once
+
+// Depth test, clockwise front faces, back-face culling, filled fronts.
+void InitGlState();
+
+// The 640 x 480 viewport and a 60-degree perspective, whatever the window's
+// size; leaves the modelview matrix current and untouched.
+void SetupProjection();
+
+// The starting view: the eye at map point (544, 288, 32) looking along +y.
+void PlaceCamera();
+
+// Clears the frame and draws every face of the world model as one flat
+// polygon. Trusts the level: LoadLevel has checked every reference.
+void DrawLevel();
