@@ -8,10 +8,9 @@
 #include "platform/win32.h"
 
 struct Level Level = {};
+uint32_t RandomState = 1;
 
 namespace {
-
-uint32_t randomState = 1;
 
 const char kReadError[] = "Error reading bsp file (truncated or damaged?)";
 const char kReferenceError[] = "Error: bsp file is damaged (bad face, edge or vertex reference).";
@@ -58,8 +57,8 @@ bool ReferencesAreSound() {
 }  // namespace
 
 int NextRandom() {
-  randomState = randomState * 214013u + 2531011u;
-  return static_cast<int>((randomState >> 16) & 0x7FFF);
+  RandomState = RandomState * 214013u + 2531011u;
+  return static_cast<int>((RandomState >> 16) & 0x7FFF);
 }
 
 float RandomUnit() { return static_cast<float>(NextRandom()) / 32768.0f; }

@@ -43,6 +43,7 @@ void FreeLevel();
 
 // The colour generator: a linear congruential generator started at 1 when
 // the program starts and never reseeded, so a map shows the same colours on
-// every run.
+// every run. Only NextRandom moves the state.
+extern uint32_t RandomState;
 int NextRandom();
 float RandomUnit();
