@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "bsp/bsp_file.h"
@@ -22,24 +23,64 @@ struct Vec3 {
   float x, y, z;
 };
 
+// A planes-lump record. The viewer never reads planes, but writing them lets
+// the faces be checked the way compiled maps are: a face's plane index and
+// side say which way it looks, independently of its corner order.
+struct BspPlane {
+  float normal[3];  // axial normals point along +x, +y or +z; side 1 flips
+  float dist;       // normal . point for every point on the plane
+  int32_t type;     // 0, 1, 2: along x, y, z; 3, 4, 5: mostly along x, y, z
+};
+static_assert(sizeof(BspPlane) == 20);
+constexpr int kPlanesLump = 1;
+
+// Which way an axis-aligned face looks: the side it is drawn from.
+enum class Facing { kPlusX, kMinusX, kPlusY, kMinusY, kPlusZ, kMinusZ };
+
+// AddFace's memory of what can be shared: vertices by exact position, edges
+// walked by one face and not yet walked back by another, and planes. It
+// records the array sizes it has seen; when the arrays were changed behind
+// AddFace's back it is rebuilt from them.
+struct DraftLookup {
+  struct KeyHash {
+    size_t operator()(const std::array<uint32_t, 3>& key) const;
+    size_t operator()(const std::array<int64_t, 4>& key) const;
+  };
+  std::unordered_map<std::array<uint32_t, 3>, uint16_t, KeyHash> vertexAt;
+  std::unordered_map<uint32_t, int32_t> openEdge;  // start << 16 | end -> edge
+  std::unordered_map<std::array<int64_t, 4>, int16_t, KeyHash> planeAt;
+  size_t vertexCount = 0;
+  size_t edgeCount = 0;
+  size_t surfEdgeCount = 0;
+  size_t planeCount = 0;
+};
+
 struct MapDraft {
   int32_t version = 29;
   std::vector<BspVertex> vertices;
   std::vector<BspEdge> edges;
   std::vector<SurfEdge> surfEdges;
   std::vector<BspFace> faces;
+  std::vector<BspPlane> planes;  // faces' plane and side sit in BspFace::unused0
   // Model 0 is the world. Left empty, BspBytes writes one world model that
   // owns every face.
   std::vector<BspModel> models;
   // Bytes that replace a lump's records as they stand, for broken files.
   std::array<std::optional<std::vector<uint8_t>>, kLumpCount> rawLumps;
+  DraftLookup lookup;
 };
 
 // Adds one face whose corners run clockwise seen from its front (the side
 // that is drawn), as compiled maps store them. Vertices and edges shared
 // with earlier faces are reused, so walks run edges in both directions.
-// Returns the new face's index.
+// Returns the new face's index, or -1 (and adds nothing) when the face does
+// not fit the format: more than 32,767 corners, or a vertex or plane beyond
+// what 16-bit indices can name.
 int AddFace(MapDraft& map, const std::vector<Vec3>& corners);
+
+// One axis-aligned rectangle facing `facing`. `min` and `max` are opposite
+// corners and agree in the coordinate along the facing axis.
+int AddRect(MapDraft& map, Vec3 min, Vec3 max, Facing facing);
 
 // A box seen from inside: floor, ceiling and four walls, all facing in.
 void AddRoom(MapDraft& map, Vec3 min, Vec3 max);
@@ -48,20 +89,25 @@ void AddRoom(MapDraft& map, Vec3 min, Vec3 max);
 void AddBlock(MapDraft& map, Vec3 min, Vec3 max);
 
 // The file: the 124-byte header, then the fifteen lumps in index order,
-// each starting on a 4-byte boundary.
+// each starting on a 4-byte boundary. Lumps the draft does not fill are
+// empty, with their offset at the end of what came before. Everything is
+// written little-endian whatever the host.
 std::vector<uint8_t> BspBytes(const MapDraft& map);
 
 // The header at the start of `bytes`, and a way to put a changed one back.
 BspHeader HeaderOf(const std::vector<uint8_t>& bytes);
 void SetHeader(std::vector<uint8_t>& bytes, const BspHeader& header);
 
-// Returns 0 on success, 1 when the file cannot be written.
+// Returns 0 on success, 1 when the file cannot be written; then no partial
+// file is left behind.
 int WriteBspFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
 // The demo level around the starting view (the eye at map point
 // (544, 288, 32) looking along +y).
 MapDraft DemoMap();
 
-// A field of about `faceCount` small faces in front of the starting view,
-// for the benchmarks.
+// A field of `faceCount` small faces filling the starting view at depths
+// from 64 to 8,000 units, all facing the eye, for the benchmarks. Stops
+// short only where the vertices would outgrow 16-bit indices (beyond about
+// 64,000 faces).
 MapDraft GridMap(int faceCount);

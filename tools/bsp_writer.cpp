@@ -1,0 +1,415 @@
+// Building a map in memory and laying it out as a file: corners become
+// shared vertices and edges the way map compilers share them, each face gets
+// its plane and side, and BspBytes writes the header and the lumps in index
+// order, little-endian, each on a 4-byte boundary.
+#include "tools/bsp_writer.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <unordered_set>
+
+namespace {
+
+// Vertices are named by 16-bit indices, and the loader also counts them in
+// 16 bits: a 65,536th vertex could be named but would make the count wrap
+// to 0, so a loadable map stops one short.
+constexpr size_t kMaxVertices = 65535;
+constexpr size_t kMaxPlanes = 32767;   // a face names its plane in 16 signed bits
+constexpr size_t kMaxCorners = 32767;  // surfEdgeTotal is 16 signed bits
+
+// Plane lookup tolerances, as compilers use them: corners computed in
+// floats put faces of one plane a hair apart, and each face's own plane
+// would soon overrun the 16-bit plane index.
+constexpr double kNormalStep = 1e-5;
+constexpr double kDistStep = 1e-2;
+
+struct Dvec {
+  double x, y, z;
+};
+
+float& At(Vec3& v, int axis) { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; }
+double At(const Dvec& v, int axis) { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; }
+
+// -0 and +0 are the same position; the bit patterns must agree too.
+uint32_t PositionBits(float f) {
+  if (f == 0.0f) f = 0.0f;
+  uint32_t bits;
+  memcpy(&bits, &f, sizeof bits);
+  return bits;
+}
+
+std::array<uint32_t, 3> VertexKey(const BspVertex& v) {
+  return {PositionBits(v.x), PositionBits(v.y), PositionBits(v.z)};
+}
+
+uint32_t EdgeKey(uint32_t start, uint32_t end) { return start << 16 | end; }
+
+std::array<int64_t, 4> PlaneKey(const BspPlane& plane) {
+  return {std::llround(plane.normal[0] / kNormalStep), std::llround(plane.normal[1] / kNormalStep),
+          std::llround(plane.normal[2] / kNormalStep), std::llround(plane.dist / kDistStep)};
+}
+
+// Newell's normal, in doubles: it points to the side from which the corners
+// run counter-clockwise, and its length is twice the polygon's area.
+Dvec NewellNormal(const std::vector<Vec3>& corners) {
+  Dvec n{0, 0, 0};
+  for (size_t i = 0; i < corners.size(); ++i) {
+    const Vec3& a = corners[i];
+    const Vec3& b = corners[(i + 1) % corners.size()];
+    n.x += (double{a.y} - b.y) * (double{a.z} + b.z);
+    n.y += (double{a.z} - b.z) * (double{a.x} + b.x);
+    n.z += (double{a.x} - b.x) * (double{a.y} + b.y);
+  }
+  return n;
+}
+
+// The plane a face lies on, stored the way compilers store it: an axial
+// normal points along its positive axis, any other normal's largest
+// component is positive, and the face's side says whether it looks the
+// other way (1) or along the normal (0).
+struct FacePlane {
+  BspPlane plane;
+  int16_t side;
+};
+
+FacePlane PlaneOf(const std::vector<Vec3>& corners) {
+  Dvec newell = NewellNormal(corners);
+  double length = std::sqrt(newell.x * newell.x + newell.y * newell.y + newell.z * newell.z);
+  if (length == 0 || !std::isfinite(length)) {
+    // No area (fewer than three corners, or all in a line): any plane does.
+    return {{{0, 0, 1}, 0, 2}, 0};
+  }
+  // Corners run clockwise seen from the front, so the front looks against
+  // Newell's normal.
+  Dvec front{-newell.x / length, -newell.y / length, -newell.z / length};
+  int dominant = 0;
+  int zeros = 0;
+  for (int axis = 0; axis < 3; ++axis) {
+    if (std::fabs(At(front, axis)) > std::fabs(At(front, dominant))) dominant = axis;
+    if (At(front, axis) == 0) ++zeros;
+  }
+  bool axial = zeros == 2;
+  int16_t side = At(front, dominant) < 0 ? 1 : 0;
+  double sign = side ? -1 : 1;
+  Dvec normal{front.x * sign, front.y * sign, front.z * sign};
+  double dist = normal.x * corners[0].x + normal.y * corners[0].y + normal.z * corners[0].z;
+  BspPlane plane{{static_cast<float>(normal.x), static_cast<float>(normal.y),
+                  static_cast<float>(normal.z)},
+                 static_cast<float>(dist),
+                 axial ? dominant : 3 + dominant};
+  return {plane, side};
+}
+
+// Brings the lookup up to date with the arrays. AddFace keeps it current;
+// anything else that changed the arrays makes it start over from them.
+void SyncLookup(MapDraft& map) {
+  DraftLookup& lookup = map.lookup;
+  if (lookup.vertexCount == map.vertices.size() && lookup.edgeCount == map.edges.size() &&
+      lookup.surfEdgeCount == map.surfEdges.size() && lookup.planeCount == map.planes.size())
+    return;
+  lookup = DraftLookup{};
+  for (size_t i = 0; i < map.vertices.size() && i < 65536; ++i)
+    lookup.vertexAt.emplace(VertexKey(map.vertices[i]), static_cast<uint16_t>(i));
+  // Edge 0 is the compilers' dummy; an edge already walked backwards by a
+  // second face is closed.
+  std::unordered_set<int64_t> walkedBack;
+  for (SurfEdge s : map.surfEdges)
+    if (s < 0) walkedBack.insert(-int64_t{s});
+  for (size_t e = 1; e < map.edges.size(); ++e) {
+    if (walkedBack.count(static_cast<int64_t>(e)) != 0) continue;
+    const BspEdge& edge = map.edges[e];
+    lookup.openEdge.emplace(EdgeKey(edge.startVertex, edge.endVertex), static_cast<int32_t>(e));
+  }
+  for (size_t p = 0; p < map.planes.size() && p < kMaxPlanes; ++p)
+    lookup.planeAt.emplace(PlaneKey(map.planes[p]), static_cast<int16_t>(p));
+  lookup.vertexCount = map.vertices.size();
+  lookup.edgeCount = map.edges.size();
+  lookup.surfEdgeCount = map.surfEdges.size();
+  lookup.planeCount = map.planes.size();
+}
+
+// Little-endian output, whatever the host's byte order.
+void PutU32(std::vector<uint8_t>& out, uint32_t value) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+void PutU16(std::vector<uint8_t>& out, uint16_t value) {
+  out.push_back(static_cast<uint8_t>(value));
+  out.push_back(static_cast<uint8_t>(value >> 8));
+}
+void PutFloat(std::vector<uint8_t>& out, float value) {
+  uint32_t bits;
+  memcpy(&bits, &value, sizeof bits);
+  PutU32(out, bits);
+}
+void PutBytes(std::vector<uint8_t>& out, const uint8_t* bytes, size_t count) {
+  out.insert(out.end(), bytes, bytes + count);
+}
+void StoreU32(uint8_t* at, uint32_t value) {
+  for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+uint32_t LoadU32(const uint8_t* at) {
+  return uint32_t{at[0]} | uint32_t{at[1]} << 8 | uint32_t{at[2]} << 16 | uint32_t{at[3]} << 24;
+}
+void StoreFloat(uint8_t* at, float value) {
+  uint32_t bits;
+  memcpy(&bits, &value, sizeof bits);
+  StoreU32(at, bits);
+}
+
+// The world model when the draft names none: it owns every face, and its
+// bounds (the first 24 of the bytes the viewer skips) enclose every vertex.
+BspModel WorldModel(const MapDraft& map) {
+  BspModel model{};
+  model.faceStart = 0;
+  model.faceTotal = static_cast<int32_t>(map.faces.size());
+  if (!map.vertices.empty()) {
+    Vec3 lo{map.vertices[0].x, map.vertices[0].y, map.vertices[0].z};
+    Vec3 hi = lo;
+    for (const BspVertex& v : map.vertices) {
+      Vec3 p{v.x, v.y, v.z};
+      for (int axis = 0; axis < 3; ++axis) {
+        At(lo, axis) = std::fmin(At(lo, axis), At(p, axis));
+        At(hi, axis) = std::fmax(At(hi, axis), At(p, axis));
+      }
+    }
+    for (int axis = 0; axis < 3; ++axis) {
+      StoreFloat(model.unused + 4 * axis, At(lo, axis));
+      StoreFloat(model.unused + 12 + 4 * axis, At(hi, axis));
+    }
+  }
+  return model;
+}
+
+void PutLump(std::vector<uint8_t>& out, const MapDraft& map, int lump) {
+  switch (lump) {
+    case kPlanesLump:
+      for (const BspPlane& p : map.planes) {
+        for (float n : p.normal) PutFloat(out, n);
+        PutFloat(out, p.dist);
+        PutU32(out, static_cast<uint32_t>(p.type));
+      }
+      break;
+    case kVerticesLump:
+      for (const BspVertex& v : map.vertices) {
+        PutFloat(out, v.x);
+        PutFloat(out, v.y);
+        PutFloat(out, v.z);
+      }
+      break;
+    case kFacesLump:
+      for (const BspFace& f : map.faces) {
+        PutBytes(out, f.unused0, sizeof f.unused0);
+        PutU32(out, static_cast<uint32_t>(f.surfEdgeStart));
+        PutU16(out, static_cast<uint16_t>(f.surfEdgeTotal));
+        PutBytes(out, f.unused1, sizeof f.unused1);
+      }
+      break;
+    case kEdgesLump:
+      for (const BspEdge& e : map.edges) {
+        PutU16(out, e.startVertex);
+        PutU16(out, e.endVertex);
+      }
+      break;
+    case kSurfEdgesLump:
+      for (SurfEdge s : map.surfEdges) PutU32(out, static_cast<uint32_t>(s));
+      break;
+    case kModelsLump: {
+      std::vector<BspModel> models = map.models;
+      if (models.empty()) models.push_back(WorldModel(map));
+      for (const BspModel& m : models) {
+        PutBytes(out, m.unused, sizeof m.unused);
+        PutU32(out, static_cast<uint32_t>(m.faceStart));
+        PutU32(out, static_cast<uint32_t>(m.faceTotal));
+      }
+      break;
+    }
+    default:
+      break;  // entities, textures, nodes, leaves, lighting...: left empty
+  }
+}
+
+}  // namespace
+
+size_t DraftLookup::KeyHash::operator()(const std::array<uint32_t, 3>& key) const {
+  uint64_t h = 1469598103934665603ull;
+  for (uint32_t k : key) h = (h ^ k) * 1099511628211ull;
+  return static_cast<size_t>(h ^ (h >> 29));
+}
+
+size_t DraftLookup::KeyHash::operator()(const std::array<int64_t, 4>& key) const {
+  uint64_t h = 1469598103934665603ull;
+  for (int64_t k : key) h = (h ^ static_cast<uint64_t>(k)) * 1099511628211ull;
+  return static_cast<size_t>(h ^ (h >> 29));
+}
+
+int AddFace(MapDraft& map, const std::vector<Vec3>& corners) {
+  if (corners.size() > kMaxCorners) return -1;
+  SyncLookup(map);
+  DraftLookup& lookup = map.lookup;
+
+  // Refuse before changing anything when the new vertices would not fit.
+  if (map.vertices.size() + corners.size() > kMaxVertices) {
+    std::unordered_set<std::array<uint32_t, 3>, DraftLookup::KeyHash> fresh;
+    for (const Vec3& c : corners) {
+      auto key = VertexKey({c.x, c.y, c.z});
+      if (lookup.vertexAt.count(key) == 0) fresh.insert(key);
+    }
+    if (map.vertices.size() + fresh.size() > kMaxVertices) return -1;
+  }
+  FacePlane facePlane = PlaneOf(corners);
+  auto planeKey = PlaneKey(facePlane.plane);
+  auto knownPlane = lookup.planeAt.find(planeKey);
+  if (knownPlane == lookup.planeAt.end() && map.planes.size() >= kMaxPlanes) return -1;
+
+  int16_t planeIndex;
+  if (knownPlane != lookup.planeAt.end()) {
+    planeIndex = knownPlane->second;
+  } else {
+    planeIndex = static_cast<int16_t>(map.planes.size());
+    map.planes.push_back(facePlane.plane);
+    lookup.planeAt.emplace(planeKey, planeIndex);
+  }
+
+  std::vector<uint16_t> corner(corners.size());
+  for (size_t i = 0; i < corners.size(); ++i) {
+    BspVertex v{corners[i].x, corners[i].y, corners[i].z};
+    auto [it, added] =
+        lookup.vertexAt.emplace(VertexKey(v), static_cast<uint16_t>(map.vertices.size()));
+    if (added) map.vertices.push_back(v);
+    corner[i] = it->second;
+  }
+
+  // Compilers keep edge 0 as a dummy so that every real edge has a sign.
+  if (map.edges.empty()) map.edges.push_back({0, 0});
+
+  BspFace face{};
+  face.surfEdgeStart = static_cast<int32_t>(map.surfEdges.size());
+  face.surfEdgeTotal = static_cast<int16_t>(corners.size());
+  for (size_t i = 0; i < corner.size(); ++i) {
+    uint16_t from = corner[i];
+    uint16_t to = corner[(i + 1) % corner.size()];
+    // An edge some earlier face walked from `to` to `from` is walked back;
+    // after that, two faces own it and it is closed to a third.
+    auto back = lookup.openEdge.find(EdgeKey(to, from));
+    if (back != lookup.openEdge.end()) {
+      map.surfEdges.push_back(-back->second);
+      lookup.openEdge.erase(back);
+    } else {
+      int32_t e = static_cast<int32_t>(map.edges.size());
+      map.edges.push_back({from, to});
+      lookup.openEdge.emplace(EdgeKey(from, to), e);
+      map.surfEdges.push_back(e);
+    }
+  }
+
+  // Plane and side in the first four bytes; then texture info 0, no light
+  // styles (255) and no light map (-1), as compilers mark an unlit face.
+  face.unused0[0] = static_cast<uint8_t>(planeIndex);
+  face.unused0[1] = static_cast<uint8_t>(planeIndex >> 8);
+  face.unused0[2] = static_cast<uint8_t>(facePlane.side);
+  face.unused0[3] = 0;
+  face.unused1[0] = face.unused1[1] = 0;
+  for (int i = 2; i < 6; ++i) face.unused1[i] = 255;
+  StoreU32(face.unused1 + 6, 0xFFFFFFFFu);
+
+  map.faces.push_back(face);
+  lookup.vertexCount = map.vertices.size();
+  lookup.edgeCount = map.edges.size();
+  lookup.surfEdgeCount = map.surfEdges.size();
+  lookup.planeCount = map.planes.size();
+  return static_cast<int>(map.faces.size() - 1);
+}
+
+int AddRect(MapDraft& map, Vec3 min, Vec3 max, Facing facing) {
+  int axis = static_cast<int>(facing) / 2;
+  bool positive = static_cast<int>(facing) % 2 == 0;
+  // With the next axis (cyclically) to the right and the one after it up,
+  // an observer on the positive side sees top-left, top-right,
+  // bottom-right, bottom-left run clockwise; from the negative side the same
+  // walk is reversed.
+  int u = (axis + 1) % 3;
+  int v = (axis + 2) % 3;
+  auto corner = [&](bool highU, bool highV) {
+    Vec3 c = min;
+    At(c, u) = highU ? At(max, u) : At(min, u);
+    At(c, v) = highV ? At(max, v) : At(min, v);
+    return c;
+  };
+  std::vector<Vec3> corners{corner(false, true), corner(true, true), corner(true, false),
+                            corner(false, false)};
+  if (!positive) corners = {corners[3], corners[2], corners[1], corners[0]};
+  return AddFace(map, corners);
+}
+
+void AddRoom(MapDraft& map, Vec3 min, Vec3 max) {
+  AddRect(map, min, {max.x, max.y, min.z}, Facing::kPlusZ);  // floor
+  AddRect(map, {min.x, min.y, max.z}, max, Facing::kMinusZ);  // ceiling
+  AddRect(map, min, {min.x, max.y, max.z}, Facing::kPlusX);
+  AddRect(map, {max.x, min.y, min.z}, max, Facing::kMinusX);
+  AddRect(map, min, {max.x, min.y, max.z}, Facing::kPlusY);
+  AddRect(map, {min.x, max.y, min.z}, max, Facing::kMinusY);
+}
+
+void AddBlock(MapDraft& map, Vec3 min, Vec3 max) {
+  AddRect(map, min, {max.x, max.y, min.z}, Facing::kMinusZ);  // underside
+  AddRect(map, {min.x, min.y, max.z}, max, Facing::kPlusZ);   // top
+  AddRect(map, min, {min.x, max.y, max.z}, Facing::kMinusX);
+  AddRect(map, {max.x, min.y, min.z}, max, Facing::kPlusX);
+  AddRect(map, min, {max.x, min.y, max.z}, Facing::kMinusY);
+  AddRect(map, {min.x, max.y, min.z}, max, Facing::kPlusY);
+}
+
+std::vector<uint8_t> BspBytes(const MapDraft& map) {
+  std::vector<uint8_t> out(sizeof(BspHeader), 0);
+  BspHeader header{};
+  header.version = map.version;
+  for (int lump = 0; lump < kLumpCount; ++lump) {
+    while (out.size() % 4 != 0) out.push_back(0);
+    size_t start = out.size();
+    if (map.rawLumps[lump])
+      out.insert(out.end(), map.rawLumps[lump]->begin(), map.rawLumps[lump]->end());
+    else
+      PutLump(out, map, lump);
+    header.lumps[lump].offset = static_cast<int32_t>(start);
+    header.lumps[lump].length = static_cast<uint32_t>(out.size() - start);
+  }
+  SetHeader(out, header);
+  return out;
+}
+
+BspHeader HeaderOf(const std::vector<uint8_t>& bytes) {
+  uint8_t raw[sizeof(BspHeader)] = {};
+  memcpy(raw, bytes.data(), std::min(bytes.size(), sizeof raw));
+  BspHeader header{};
+  header.version = static_cast<int32_t>(LoadU32(raw));
+  for (int i = 0; i < kLumpCount; ++i) {
+    header.lumps[i].offset = static_cast<int32_t>(LoadU32(raw + 4 + 8 * i));
+    header.lumps[i].length = LoadU32(raw + 8 + 8 * i);
+  }
+  return header;
+}
+
+void SetHeader(std::vector<uint8_t>& bytes, const BspHeader& header) {
+  if (bytes.size() < sizeof(BspHeader)) bytes.resize(sizeof(BspHeader), 0);
+  StoreU32(bytes.data(), static_cast<uint32_t>(header.version));
+  for (int i = 0; i < kLumpCount; ++i) {
+    StoreU32(bytes.data() + 4 + 8 * i, static_cast<uint32_t>(header.lumps[i].offset));
+    StoreU32(bytes.data() + 8 + 8 * i, header.lumps[i].length);
+  }
+}
+
+int WriteBspFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  FILE* file = fopen(path.c_str(), "wb");
+  if (file == nullptr) return 1;
+  bool written = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  // A full disk may only show when the buffer is flushed at close.
+  bool closed = fclose(file) == 0;
+  if (written && closed) return 0;
+  int error = errno;  // what went wrong, for the caller's message
+  remove(path.c_str());
+  errno = error;
+  return 1;
+}
