@@ -1,0 +1,36 @@
+// The maps the load and frame benchmarks run on: grid maps of about 1,000,
+// 5,000, 20,000 and 60,000 faces, written by the BSP writer into a scratch
+// directory, then the real maps when MIVO_REAL_MAPS names their directory.
+//
+//   std::vector<BenchMap> maps = PrepareBenchMaps();
+//   ... register and run benchmarks on maps[i].path ...
+//   RemoveBenchMaps(maps);
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "bsp/bsp_file.h"
+
+struct BenchMap {
+  std::string name;  // "grid-1000", "libre-e1m1"
+  std::string path;
+  bool scratch;         // written here, removed by RemoveBenchMaps
+  BspHeader header;     // the file's lump directory
+  uint32_t faceCount;   // face records: what loading colours
+  int32_t worldFaces;   // faces of the world model: what a frame draws
+  uint64_t bytesLoaded; // header, world model and the four whole lumps
+};
+
+// Returns the maps, or an empty list after saying on stderr what failed.
+// Says on stderr when the real maps are skipped.
+std::vector<BenchMap> PrepareBenchMaps();
+
+void RemoveBenchMaps(const std::vector<BenchMap>& maps);
+
+// Closes the map file and frees the level, as at program start.
+void ForgetMap();
+
+// OpenBspFile and LoadLevel on a fresh process state. Returns 0 on success.
+int LoadMap(const BenchMap& map);

@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Builds the benchmarks (Release, in build-bench/) and runs one of them:
+#
+#   bench/run.sh load    [benchmark flags]  OpenBspFile + LoadLevel against a plain read
+#   bench/run.sh frame   [benchmark flags]  one frame of the starting view on llvmpipe
+#   bench/run.sh startup [ROUNDS]           first frame under Xvfb against a bare window
+#
+# MIVO_REAL_MAPS names the directory of the real maps (tiny-room, cube,
+# libre-e1m1); without it they are skipped. Load and frame report medians of
+# 10 repetitions run in random order; start-up runs 30 rounds by default.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source tools/packages.sh
+EnsurePackages
+
+build=build-bench
+what="${1:-}"
+[[ $# -gt 0 ]] && shift
+
+Machine() {
+  local mesa
+  mesa=$(dpkg-query -W -f='${Version}' libgl1-mesa-dri 2>/dev/null || echo unknown)
+  echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), Mesa ${mesa}, load average $(cut -d' ' -f1-3 /proc/loadavg)"
+}
+
+Build() {
+  cmake -S . -B "$build" -DMIVO_BENCHMARKS=ON -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$build" -j "$(nproc)" --target "$@" >/dev/null
+}
+
+case "$what" in
+  load | frame)
+    Build "bench_$what"
+    Machine
+    # No display: a map that fails to load reports on stderr instead of
+    # waiting for a click; the frame uses the offscreen GL driver.
+    env -u DISPLAY SDL_VIDEODRIVER=offscreen "$build/bench/bench_$what" \
+      --benchmark_repetitions=10 --benchmark_enable_random_interleaving=true \
+      --benchmark_display_aggregates_only=true "$@"
+    ;;
+  startup)
+    Build mivo demo_map bare_window startup_probe
+    rounds="${1:-30}"
+    programs=(bare "$build/bench/bare_window"
+              -- demo "$build/mivo" "$build/maps/demo.bsp")
+    if [[ -n "${MIVO_REAL_MAPS:-}" && -f "$MIVO_REAL_MAPS/libre-e1m1.bsp" ]]; then
+      programs+=(-- libre-e1m1 "$build/mivo" "$MIVO_REAL_MAPS/libre-e1m1.bsp")
+    else
+      echo "MIVO_REAL_MAPS is not set: skipping libre-e1m1."
+    fi
+    Machine
+    xvfb-run -a -s '-screen 0 1024x768x24' \
+      "$build/bench/startup_probe" -n "$rounds" "${programs[@]}"
+    ;;
+  *)
+    echo "usage: bench/run.sh load|frame [benchmark flags] | startup [ROUNDS]" >&2
+    exit 2
+    ;;
+esac
