@@ -1,0 +1,49 @@
+// The command line: `mivo [MAP]`, or `mivo --help`.
+#include "app/options.h"
+
+#include <cstdio>
+#include <cstring>
+
+const char* MapPath = "/QUAKE/ID1/MAPS/start.bsp";
+
+namespace {
+
+void PrintUsage(FILE* stream, const char* program) {
+  fprintf(stream,
+          "Usage: %s [MAP]\n"
+          "Shows a Quake map (BSP version 29) in a window; MAP defaults to\n"
+          "/QUAKE/ID1/MAPS/start.bsp.\n"
+          "\n"
+          "Keys (key pad with Num Lock on, or the same characters typed):\n"
+          "  8 / 2    forward / back       4 / 6    turn left / right\n"
+          "  1 / 3    right / left         + / -    up / down (also . and 0)\n"
+          "  7 or W   wireframe            9 or F   filled\n"
+          "  Esc      quit\n",
+          program);
+}
+
+}  // namespace
+
+int ParseArguments(int argc, char** argv) {
+  const char* program = argc > 0 ? argv[0] : "mivo";
+  const char* path = nullptr;
+  for (int i = 1; i < argc; ++i) {
+    const char* argument = argv[i];
+    if (strcmp(argument, "--help") == 0 || strcmp(argument, "-h") == 0) {
+      PrintUsage(stdout, program);
+      return 0;
+    }
+    // "--" ends the options, so a map whose name starts with "-" can open.
+    if (strcmp(argument, "--") == 0 && i + 1 == argc - 1 && path == nullptr) {
+      path = argv[++i];
+      continue;
+    }
+    if (argument[0] == '-' || path != nullptr) {
+      PrintUsage(stderr, program);
+      return 2;
+    }
+    path = argument;
+  }
+  if (path != nullptr) MapPath = path;
+  return -1;
+}
