@@ -71,7 +71,7 @@ MapDraft DemoMap() {
   const float stepsStart = 800, stepDepth = 32, stepHeight = 16;
   const int steps = 4;
   const float gallery = stepHeight * steps;       // 64
-  const float galleryStart = stepsStart + stepDepth * steps;  // 896
+  const float galleryStart = stepsStart + stepDepth * (steps - 1);  // the last riser: 896
   const float doorWest = 480, doorEast = 608, doorTop = gallery + 128;
   const float wall = 16;
 
