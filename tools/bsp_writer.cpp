@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <unordered_set>
 
 namespace {
@@ -408,8 +409,11 @@ int WriteBspFile(const std::string& path, const std::vector<uint8_t>& bytes) {
   // A full disk may only show when the buffer is flushed at close.
   bool closed = fclose(file) == 0;
   if (written && closed) return 0;
+  // A partial map must not pass for a whole one, so it goes; but only a
+  // regular file: the path may name a device such as /dev/full.
   int error = errno;  // what went wrong, for the caller's message
-  remove(path.c_str());
+  std::error_code ignored;
+  if (std::filesystem::is_regular_file(path, ignored)) std::filesystem::remove(path, ignored);
   errno = error;
   return 1;
 }
