@@ -1,19 +1,311 @@
-// Stand-ins for the Win32 types, constants and calls the program makes,
-// for systems without Win32. Everything here that touches SDL lives in
-// sdl_win32.cpp.
+// Stand-ins for the Win32 types, constants and calls the program makes, for
+// systems without Win32: the same names, Win32's values and signatures, and
+// the behaviour the program relies on, written on SDL2.
+//
+// One window, one OpenGL context, one thread. What differs from Win32:
+// - GetMessageA takes no filter: pass (msg, nullptr, 0, 0); anything else
+//   returns -1. It also returns -1, instead of waiting forever, when no
+//   window exists and nothing is queued.
+// - Only the Esc, Backspace, Tab and Enter keys give WM_KEYDOWN (the keys
+//   Windows turns into characters but SDL gives no text for); every other
+//   character arrives as WM_CHAR straight from the text SDL reports. There
+//   is no WM_KEYUP, no mouse message and no WM_ERASEBKGND.
+// - The window's frame, if a window manager adds one, lies outside the
+//   requested size: the client area is the size CreateWindowExA was given.
+// - An OpenGL context ends with its window: DestroyWindow deletes any left.
+// - Without a display SDL would fall back to an invisible window;
+//   CreateWindowExA refuses that (it returns null and says why on stderr)
+//   unless SDL_VIDEODRIVER names the invisible driver.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
+#define WINAPI
+#define CALLBACK
+#define APIENTRY
+
 typedef int BOOL;
+typedef int INT;
 typedef unsigned int UINT;
+typedef int32_t LONG;  // 32 bits, as on Windows
+typedef uint8_t BYTE;
+typedef uint16_t WORD;
+typedef uint32_t DWORD;
+typedef WORD ATOM;
+typedef void* LPVOID;
+typedef char* LPSTR;
 typedef const char* LPCSTR;
+typedef uintptr_t UINT_PTR;
+typedef uintptr_t ULONG_PTR;
+typedef intptr_t LONG_PTR;
+typedef UINT_PTR WPARAM;
+typedef LONG_PTR LPARAM;
+typedef LONG_PTR LRESULT;
+
+typedef struct HINSTANCE__* HINSTANCE;
 typedef struct HWND__* HWND;
+typedef struct HDC__* HDC;
+typedef struct HGLRC__* HGLRC;
+typedef struct HICON__* HICON;
+typedef HICON HCURSOR;
+typedef struct HBRUSH__* HBRUSH;
+typedef struct HMENU__* HMENU;
+
+constexpr BOOL FALSE = 0;
+constexpr BOOL TRUE = 1;
+
+constexpr WORD LOWORD(ULONG_PTR value) { return static_cast<WORD>(value & 0xFFFF); }
+constexpr WORD HIWORD(ULONG_PTR value) { return static_cast<WORD>((value >> 16) & 0xFFFF); }
+constexpr LPARAM MAKELPARAM(WORD low, WORD high) {
+  return static_cast<LPARAM>(static_cast<DWORD>(low) | (static_cast<DWORD>(high) << 16));
+}
+#define MAKEINTRESOURCEA(i) ((LPSTR)(ULONG_PTR)(WORD)(i))
+
+typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
+
+// Unlike Win32's, every field starts at zero, so designated initialisers may
+// leave fields out without a warning.
+
+struct POINT {
+  LONG x = 0;
+  LONG y = 0;
+};
+
+struct RECT {
+  LONG left = 0;
+  LONG top = 0;
+  LONG right = 0;  // exclusive
+  LONG bottom = 0;
+};
+
+struct MSG {
+  HWND hwnd = nullptr;
+  UINT message = 0;
+  WPARAM wParam = 0;
+  LPARAM lParam = 0;
+  DWORD time = 0;  // milliseconds since the layer started
+  POINT pt{};
+};
+
+struct WNDCLASSA {
+  UINT style = 0;
+  WNDPROC lpfnWndProc = nullptr;
+  int cbClsExtra = 0;
+  int cbWndExtra = 0;
+  HINSTANCE hInstance = nullptr;
+  HICON hIcon = nullptr;
+  HCURSOR hCursor = nullptr;
+  HBRUSH hbrBackground = nullptr;
+  LPCSTR lpszMenuName = nullptr;
+  LPCSTR lpszClassName = nullptr;
+};
+
+struct PIXELFORMATDESCRIPTOR {
+  WORD nSize = 0;
+  WORD nVersion = 0;
+  DWORD dwFlags = 0;
+  BYTE iPixelType = 0;
+  BYTE cColorBits = 0;  // colour buffer bits without alpha
+  BYTE cRedBits = 0;
+  BYTE cRedShift = 0;
+  BYTE cGreenBits = 0;
+  BYTE cGreenShift = 0;
+  BYTE cBlueBits = 0;
+  BYTE cBlueShift = 0;
+  BYTE cAlphaBits = 0;
+  BYTE cAlphaShift = 0;
+  BYTE cAccumBits = 0;
+  BYTE cAccumRedBits = 0;
+  BYTE cAccumGreenBits = 0;
+  BYTE cAccumBlueBits = 0;
+  BYTE cAccumAlphaBits = 0;
+  BYTE cDepthBits = 0;
+  BYTE cStencilBits = 0;
+  BYTE cAuxBuffers = 0;
+  BYTE iLayerType = 0;
+  BYTE bReserved = 0;
+  DWORD dwLayerMask = 0;
+  DWORD dwVisibleMask = 0;
+  DWORD dwDamageMask = 0;
+};
+static_assert(sizeof(PIXELFORMATDESCRIPTOR) == 40);
+static_assert(offsetof(PIXELFORMATDESCRIPTOR, iPixelType) == 8);
+static_assert(offsetof(PIXELFORMATDESCRIPTOR, cDepthBits) == 23);
+static_assert(offsetof(PIXELFORMATDESCRIPTOR, dwLayerMask) == 28);
+
+// Messages.
+constexpr UINT WM_CREATE = 0x0001;
+constexpr UINT WM_DESTROY = 0x0002;
+constexpr UINT WM_SIZE = 0x0005;
+constexpr UINT WM_PAINT = 0x000F;
+constexpr UINT WM_CLOSE = 0x0010;
+constexpr UINT WM_QUIT = 0x0012;
+constexpr UINT WM_KEYDOWN = 0x0100;
+constexpr UINT WM_CHAR = 0x0102;
+
+// WM_SIZE's wParam.
+constexpr WPARAM SIZE_RESTORED = 0;
+constexpr WPARAM SIZE_MAXIMIZED = 2;
+
+// WM_KEYDOWN's wParam for the keys that have one.
+constexpr WPARAM VK_BACK = 0x08;
+constexpr WPARAM VK_TAB = 0x09;
+constexpr WPARAM VK_RETURN = 0x0D;
+constexpr WPARAM VK_ESCAPE = 0x1B;
+
+// Class and window styles. Of the window styles only WS_THICKFRAME (the
+// window can be resized) and WS_VISIBLE change anything here.
+constexpr UINT CS_VREDRAW = 0x0001;
+constexpr UINT CS_HREDRAW = 0x0002;
+constexpr DWORD WS_OVERLAPPED = 0x00000000;
+constexpr DWORD WS_MAXIMIZEBOX = 0x00010000;
+constexpr DWORD WS_MINIMIZEBOX = 0x00020000;
+constexpr DWORD WS_THICKFRAME = 0x00040000;
+constexpr DWORD WS_SYSMENU = 0x00080000;
+constexpr DWORD WS_CAPTION = 0x00C00000;
+constexpr DWORD WS_OVERLAPPEDWINDOW =
+    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+constexpr DWORD WS_CLIPCHILDREN = 0x02000000;
+constexpr DWORD WS_CLIPSIBLINGS = 0x04000000;
+constexpr DWORD WS_VISIBLE = 0x10000000;
+
+// ShowWindow: SW_HIDE hides; every other command shows and activates.
+constexpr int SW_HIDE = 0;
+constexpr int SW_SHOWNORMAL = 1;
+constexpr int SW_SHOW = 5;
+constexpr int SW_SHOWDEFAULT = 10;
 
 constexpr UINT MB_OK = 0x00000000;
+constexpr int IDOK = 1;
+
+#define IDC_ARROW MAKEINTRESOURCEA(32512)
+constexpr int COLOR_BACKGROUND = 1;
+
+// Pixel formats.
+constexpr DWORD PFD_DOUBLEBUFFER = 0x00000001;
+constexpr DWORD PFD_STEREO = 0x00000002;
+constexpr DWORD PFD_DRAW_TO_WINDOW = 0x00000004;
+constexpr DWORD PFD_DRAW_TO_BITMAP = 0x00000008;
+constexpr DWORD PFD_SUPPORT_GDI = 0x00000010;
+constexpr DWORD PFD_SUPPORT_OPENGL = 0x00000020;
+constexpr DWORD PFD_GENERIC_FORMAT = 0x00000040;
+constexpr DWORD PFD_NEED_PALETTE = 0x00000080;
+constexpr DWORD PFD_NEED_SYSTEM_PALETTE = 0x00000100;
+constexpr DWORD PFD_DEPTH_DONTCARE = 0x20000000;
+constexpr DWORD PFD_DOUBLEBUFFER_DONTCARE = 0x40000000;
+constexpr BYTE PFD_TYPE_RGBA = 0;
+constexpr BYTE PFD_TYPE_COLORINDEX = 1;
+constexpr BYTE PFD_MAIN_PLANE = 0;
+
+// --- Windows and messages ---
+
+// Copies the class; its name is compared without regard to case. Returns
+// the class atom, or 0 when the class has no name or procedure or the name
+// is taken.
+ATOM WINAPI RegisterClassA(const WNDCLASSA* windowClass);
+
+// Starts SDL's video for the window (WM_CLASS becomes the class name), sends
+// WM_CREATE and then the first WM_SIZE to the class's procedure, and returns
+// the window, not yet shown unless the style has WS_VISIBLE. Returns null
+// when the class is unknown, a window already exists, there is no display,
+// or the procedure answered WM_CREATE with -1. Only top-level windows: the
+// parent must be null. x, y, width and height are the client area's.
+HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style,
+                            int x, int y, int width, int height, HWND parent, HMENU menu,
+                            HINSTANCE instance, LPVOID param);
+
+// Shows (and gives the keyboard to) or hides the window. A newly shown
+// window is wholly invalid. Returns whether it was visible before.
+BOOL WINAPI ShowWindow(HWND window, int command);
+
+// Sends WM_PAINT at once when the window is visible and partly invalid.
+BOOL WINAPI UpdateWindow(HWND window);
+
+// Takes the next message: first those TranslateMessage queued, then the quit
+// request (returns 0, its code in wParam), then the window's input (WM_CHAR,
+// WM_KEYDOWN, WM_SIZE, WM_CLOSE), then WM_PAINT when the window is visible
+// and partly invalid, so repaints coalesce. Waits when there is none.
+BOOL WINAPI GetMessageA(MSG* msg, HWND window, UINT firstMessage, UINT lastMessage);
+
+// For WM_KEYDOWN of Esc, Backspace, Tab or Enter, queues the WM_CHAR of the
+// same code to come next. Returns TRUE for any WM_KEYDOWN.
+BOOL WINAPI TranslateMessage(const MSG* msg);
+
+// Calls the procedure of the message's window and returns its result; 0 for
+// a message without a live window.
+LRESULT WINAPI DispatchMessageA(const MSG* msg);
+
+// WM_CLOSE destroys the window; WM_PAINT validates it; everything else is
+// ignored. Returns 0.
+LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Queues the quit request that ends GetMessageA with `exitCode`.
+void WINAPI PostQuitMessage(int exitCode);
+
+// Sends WM_DESTROY, then removes the window: nothing more is delivered for
+// it, and its device context and OpenGL contexts become invalid.
+BOOL WINAPI DestroyWindow(HWND window);
+
+// The window's one device context; it is never released.
+HDC WINAPI GetDC(HWND window);
+
+// The client area, {0, 0, width, height}.
+BOOL WINAPI GetClientRect(HWND window, RECT* rect);
+
+// Marks the area (the whole client area for a null rect) for repainting.
+// Erasing is never done: `erase` is ignored.
+BOOL WINAPI InvalidateRect(HWND window, const RECT* rect, BOOL erase);
+
+// Clears the need to repaint when `rect` is null or covers all that is
+// invalid; a smaller rect leaves the window invalid.
+BOOL WINAPI ValidateRect(HWND window, const RECT* rect);
+
+// The arrow cursor for (nullptr, IDC_ARROW), the only cursor there is
+// (and what SDL shows anyway); null for anything else.
+HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name);
+
+// --- Message box ---
 
 // Shows `text` in a box with one OK button, titled "Error" when no caption
 // is given, and waits for OK. When no box can be shown (no display), writes
-// the text to stderr instead so the user still learns it. Returns IDOK (1),
-// or 0 when no box could be shown.
-int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+// the text to stderr instead so the user still learns it. Returns IDOK, or
+// 0 when no box could be shown.
+int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+
+// --- Pixel formats and OpenGL ---
+
+// Returns the offered format nearest the request: RGB 8/8/8 with no alpha,
+// stencil or accumulation buffer, double buffered if asked, with the
+// requested depth bits or else 32, 24 or 16, the first that the display
+// can give. Returns 0 when it can give none.
+int WINAPI ChoosePixelFormat(HDC dc, const PIXELFORMATDESCRIPTOR* request);
+
+// Sets the format (once per window) and creates the window's SDL window,
+// hidden, with it. `request` is not used.
+BOOL WINAPI SetPixelFormat(HDC dc, int format, const PIXELFORMATDESCRIPTOR* request);
+
+// The format set on the device context, or 0.
+int WINAPI GetPixelFormat(HDC dc);
+
+// Describes a format into at most `size` bytes of `description` (none when
+// it is null) and returns the number of formats; 0 for a format that does
+// not exist (0 is none). The format set on the window is described as it
+// was really obtained, PFD_NEED_PALETTE included when the window's pixels
+// are indexed.
+int WINAPI DescribePixelFormat(HDC dc, int format, UINT size, PIXELFORMATDESCRIPTOR* description);
+
+// Presents the back buffer.
+BOOL WINAPI SwapBuffers(HDC dc);
+
+// Creates an OpenGL context for a device context with a pixel format; it is
+// not made current.
+HGLRC WINAPI wglCreateContext(HDC dc);
+
+// Makes the context current on the window; a null context releases the
+// current one.
+BOOL WINAPI wglMakeCurrent(HDC dc, HGLRC context);
+
+// Deletes a context, releasing it first if current. FALSE for a null or
+// unknown context.
+BOOL WINAPI wglDeleteContext(HGLRC context);

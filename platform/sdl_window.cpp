@@ -1,0 +1,477 @@
+// The window half of the SDL stand-in: window classes, the one window, the
+// message queue, and SDL's events turned into window messages.
+#ifndef _WIN32
+
+#include <strings.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "platform/sdl_state.h"
+
+PlatformWindow MainWindow;
+
+namespace {
+
+struct WindowClass {
+  std::string name;
+  ATOM atom;
+  UINT style;
+  WNDPROC procedure;
+};
+
+std::vector<WindowClass> Classes;
+
+// Win32 takes posted messages first, then the quit request, then input,
+// then WM_PAINT; the queue keeps the first and third apart for that.
+struct MessageQueue {
+  std::deque<MSG> posted;  // WM_CHAR from TranslateMessage
+  std::deque<MSG> input;   // from SDL's events
+  bool quitPosted;
+  int quitCode;
+};
+
+MessageQueue Messages;
+
+uintptr_t LastHandle = 0x10000;
+
+// Something only LoadCursorA hands out.
+int ArrowCursor;
+
+constexpr ATOM FirstAtom = 0xC000;  // where Win32's class atoms start
+
+bool IsAtom(LPCSTR name) { return reinterpret_cast<uintptr_t>(name) < 0x10000; }
+
+const WindowClass* FindClass(LPCSTR name) {
+  for (const WindowClass& windowClass : Classes) {
+    if (IsAtom(name) ? windowClass.atom == reinterpret_cast<uintptr_t>(name)
+                     : strcasecmp(windowClass.name.c_str(), name) == 0) {
+      return &windowClass;
+    }
+  }
+  return nullptr;
+}
+
+// SDL_VIDEODRIVER may list several drivers, separated by commas.
+bool DriverNamed(const char* list, const char* driver) {
+  if (list == nullptr) return false;
+  size_t length = strlen(driver);
+  for (const char* item = list; *item != '\0';) {
+    const char* end = strchr(item, ',');
+    size_t itemLength = end != nullptr ? static_cast<size_t>(end - item) : strlen(item);
+    if (itemLength == length && strncasecmp(item, driver, length) == 0) return true;
+    if (end == nullptr) break;
+    item = end + 1;
+  }
+  return false;
+}
+
+// Starts SDL's video for a window of `className`. With no display SDL picks
+// an invisible driver by itself and nobody would ever see the window, so
+// that is refused unless the user asked for the driver by name.
+bool StartVideo(const char* className) {
+  // SDL reads the X11 WM_CLASS from here when its video starts; it has no
+  // hint for it.
+  if (setenv("SDL_VIDEO_X11_WMCLASS", className, 1) != 0) {
+    perror("Cannot set the window's class");
+  }
+  // The close box is WM_CLOSE already; SDL's own quit on closing the last
+  // window would repeat it. A false result only means the hint is unknown.
+  SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+  IgnoreLateWakeUps();
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    fprintf(stderr, "Cannot start SDL's video: %s\n", SDL_GetError());
+    return false;
+  }
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (driver == nullptr) {
+    fprintf(stderr, "SDL's video has no driver: %s\n", SDL_GetError());
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return false;
+  }
+  bool invisible = strcasecmp(driver, "offscreen") == 0 || strcasecmp(driver, "dummy") == 0;
+  if (invisible && !DriverNamed(SDL_GetHint(SDL_HINT_VIDEODRIVER), driver)) {
+    fprintf(stderr,
+            "No display to open a window on (SDL fell back to its invisible \"%s\" driver). "
+            "Set DISPLAY, or SDL_VIDEODRIVER=%s to run without one.\n",
+            driver, driver);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return false;
+  }
+  return true;
+}
+
+LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam) {
+  return MainWindow.procedure(MainWindow.handle, message, wParam, lParam);
+}
+
+MSG MessageFor(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return MSG{window, message, wParam, lParam, SDL_GetTicks(), POINT{0, 0}};
+}
+
+void QueueInput(UINT message, WPARAM wParam, LPARAM lParam) {
+  Messages.input.push_back(MessageFor(MainWindow.handle, message, wParam, lParam));
+}
+
+void DropMessagesFor(HWND window) {
+  for (std::deque<MSG>* queue : {&Messages.posted, &Messages.input}) {
+    std::erase_if(*queue, [window](const MSG& msg) { return msg.hwnd == window; });
+  }
+}
+
+bool TakeFirst(std::deque<MSG>& queue, MSG* msg) {
+  if (queue.empty()) return false;
+  *msg = queue.front();
+  queue.pop_front();
+  return true;
+}
+
+// The window is an ANSI one: each character of SDL's UTF-8 text becomes one
+// WM_CHAR, and those beyond Latin-1, which have no code there, become '?'.
+void QueueText(const char* text) {
+  const auto* byte = reinterpret_cast<const unsigned char*>(text);
+  while (*byte != 0) {
+    uint32_t code = *byte;
+    int length = 1;
+    if ((*byte & 0xE0) == 0xC0) {
+      code = *byte & 0x1F;
+      length = 2;
+    } else if ((*byte & 0xF0) == 0xE0) {
+      code = *byte & 0x0F;
+      length = 3;
+    } else if ((*byte & 0xF8) == 0xF0) {
+      code = *byte & 0x07;
+      length = 4;
+    } else if (*byte >= 0x80) {
+      code = '?';  // a stray continuation byte
+    }
+    for (int i = 1; i < length; ++i) {
+      if ((byte[i] & 0xC0) != 0x80) {  // cut short; the terminator stops here too
+        code = '?';
+        length = i;
+        break;
+      }
+      code = (code << 6) | (byte[i] & 0x3F);
+    }
+    byte += length;
+    QueueInput(WM_CHAR, code <= 0xFF ? code : '?', 1);
+  }
+}
+
+// The keys Windows turns into characters but SDL gives no text for.
+WPARAM VirtualKeyOf(SDL_Keycode key) {
+  switch (key) {
+    case SDLK_ESCAPE: return VK_ESCAPE;
+    case SDLK_BACKSPACE: return VK_BACK;
+    case SDLK_TAB: return VK_TAB;
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER: return VK_RETURN;
+    default: return 0;
+  }
+}
+
+void Resized(int width, int height) {
+  width = std::clamp(width, 0, 0xFFFF);
+  height = std::clamp(height, 0, 0xFFFF);
+  if (width == MainWindow.width && height == MainWindow.height) return;
+  MainWindow.width = width;
+  MainWindow.height = height;
+  if ((MainWindow.classStyle & (CS_HREDRAW | CS_VREDRAW)) != 0) InvalidateAll();
+  bool maximized = (SDL_GetWindowFlags(MainWindow.sdlWindow) & SDL_WINDOW_MAXIMIZED) != 0;
+  QueueInput(WM_SIZE, maximized ? SIZE_MAXIMIZED : SIZE_RESTORED,
+             MAKELPARAM(static_cast<WORD>(width), static_cast<WORD>(height)));
+}
+
+// Key and text events name the window with the keyboard, or none when no
+// window has it; either way they are the one window's.
+bool ForMainWindow(Uint32 windowId) { return windowId == 0 || windowId == MainWindow.sdlWindowId; }
+
+void TranslateEvent(const SDL_Event& event) {
+  if (MainWindow.handle == nullptr || MainWindow.destroying) return;
+  switch (event.type) {
+    case SDL_QUIT:  // SIGINT or SIGTERM: ask the window to close
+      QueueInput(WM_CLOSE, 0, 0);
+      break;
+    case SDL_WINDOWEVENT:
+      if (event.window.windowID != MainWindow.sdlWindowId) break;
+      if (event.window.event == SDL_WINDOWEVENT_EXPOSED) InvalidateAll();
+      if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+        Resized(event.window.data1, event.window.data2);
+      }
+      if (event.window.event == SDL_WINDOWEVENT_CLOSE) QueueInput(WM_CLOSE, 0, 0);
+      break;
+    case SDL_TEXTINPUT:
+      if (ForMainWindow(event.text.windowID)) QueueText(event.text.text);
+      break;
+    case SDL_KEYDOWN: {
+      WPARAM key = VirtualKeyOf(event.key.keysym.sym);
+      if (key == 0 || !ForMainWindow(event.key.windowID)) break;
+      // Repeat count 1; bit 30 says the key was already down.
+      QueueInput(WM_KEYDOWN, key, 1 | (event.key.repeat != 0 ? LPARAM{1} << 30 : 0));
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+// Turns every event SDL has into messages; false when there was none.
+bool PumpEvents() {
+  if (SDL_WasInit(SDL_INIT_VIDEO) == 0) return false;
+  bool any = false;
+  SDL_Event event;
+  while (SDL_PollEvent(&event) != 0) {
+    TranslateEvent(event);
+    any = true;
+  }
+  return any;
+}
+
+// Waits for SDL's next event; false when none can ever come.
+bool WaitForEvent() {
+  if (SDL_WasInit(SDL_INIT_VIDEO) == 0) return false;
+  SDL_Event event;
+  if (SDL_WaitEvent(&event) == 0) {
+    fprintf(stderr, "Waiting for SDL's events failed: %s\n", SDL_GetError());
+    return false;
+  }
+  TranslateEvent(event);
+  return true;
+}
+
+bool Contains(const RECT& outer, const RECT& inner) {
+  return outer.left <= inner.left && outer.top <= inner.top && outer.right >= inner.right &&
+         outer.bottom >= inner.bottom;
+}
+
+}  // namespace
+
+uintptr_t NewHandle() {
+  LastHandle += 4;
+  return LastHandle;
+}
+
+bool IsLiveWindow(HWND window) { return window != nullptr && window == MainWindow.handle; }
+
+bool IsLiveDc(HDC dc) { return dc != nullptr && dc == MainWindow.dc; }
+
+bool CreateSdlWindow() {
+  Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+  if ((MainWindow.style & WS_THICKFRAME) != 0) flags |= SDL_WINDOW_RESIZABLE;
+  SDL_Window* window =
+      SDL_CreateWindow(MainWindow.title.c_str(), MainWindow.x, MainWindow.y,
+                       std::max(MainWindow.width, 1), std::max(MainWindow.height, 1), flags);
+  if (window == nullptr) {
+    fprintf(stderr, "Cannot create the window: %s\n", SDL_GetError());
+    return false;
+  }
+  Uint32 id = SDL_GetWindowID(window);
+  if (id == 0) {
+    fprintf(stderr, "The new window has no id: %s\n", SDL_GetError());
+    SDL_DestroyWindow(window);
+    return false;
+  }
+  MainWindow.sdlWindow = window;
+  MainWindow.sdlWindowId = id;
+  SDL_StartTextInput();  // characters from the start; SDL has no window to give them to before
+  return true;
+}
+
+void ShowSdlWindow() {
+  SDL_ShowWindow(MainWindow.sdlWindow);
+  // Win32 activates the window it shows. A driver without a keyboard focus
+  // (offscreen) says so, which changes nothing here.
+  if (SDL_SetWindowInputFocus(MainWindow.sdlWindow) != 0) SDL_ClearError();
+}
+
+void InvalidateAll() {
+  MainWindow.invalid = true;
+  MainWindow.invalidRect = RECT{0, 0, MainWindow.width, MainWindow.height};
+}
+
+ATOM WINAPI RegisterClassA(const WNDCLASSA* windowClass) {
+  if (windowClass == nullptr || windowClass->lpfnWndProc == nullptr ||
+      windowClass->lpszClassName == nullptr || IsAtom(windowClass->lpszClassName) ||
+      windowClass->lpszClassName[0] == '\0' || FindClass(windowClass->lpszClassName) != nullptr ||
+      Classes.size() >= 0x3FFF) {
+    return 0;
+  }
+  ATOM atom = static_cast<ATOM>(FirstAtom + Classes.size());
+  Classes.push_back(
+      WindowClass{windowClass->lpszClassName, atom, windowClass->style, windowClass->lpfnWndProc});
+  return atom;
+}
+
+HWND WINAPI CreateWindowExA(DWORD, LPCSTR className, LPCSTR windowName, DWORD style, int x,
+                            int y, int width, int height, HWND parent, HMENU, HINSTANCE,
+                            LPVOID) {
+  const WindowClass* windowClass = className != nullptr ? FindClass(className) : nullptr;
+  if (windowClass == nullptr || parent != nullptr) return nullptr;
+  if (MainWindow.handle != nullptr) {
+    fprintf(stderr, "Cannot create a second window: there is only one.\n");
+    return nullptr;
+  }
+  if (!StartVideo(windowClass->name.c_str())) return nullptr;
+
+  HWND window = reinterpret_cast<HWND>(NewHandle());
+  MainWindow = PlatformWindow{};
+  MainWindow.handle = window;
+  MainWindow.dc = reinterpret_cast<HDC>(NewHandle());
+  MainWindow.procedure = windowClass->procedure;
+  MainWindow.classStyle = windowClass->style;
+  MainWindow.style = style;
+  MainWindow.title = windowName != nullptr ? windowName : "";
+  MainWindow.x = x;
+  MainWindow.y = y;
+  MainWindow.width = std::clamp(width, 0, 0xFFFF);
+  MainWindow.height = std::clamp(height, 0, 0xFFFF);
+  InvalidateAll();
+
+  // The SDL window itself comes later, once the pixel format is known: SDL
+  // fixes a window's GL format when it creates it.
+  if (Send(WM_CREATE, 0, 0) == -1) {
+    DestroyWindow(window);
+    return nullptr;
+  }
+  if (!IsLiveWindow(window)) return nullptr;  // destroyed while being created
+  Send(WM_SIZE, SIZE_RESTORED,
+       MAKELPARAM(static_cast<WORD>(MainWindow.width), static_cast<WORD>(MainWindow.height)));
+  if (!IsLiveWindow(window)) return nullptr;
+  if ((style & WS_VISIBLE) != 0) ShowWindow(window, SW_SHOW);
+  return window;
+}
+
+BOOL WINAPI ShowWindow(HWND window, int command) {
+  if (!IsLiveWindow(window) || MainWindow.destroying) return FALSE;
+  BOOL wasVisible = MainWindow.visible ? TRUE : FALSE;
+  if (command == SW_HIDE) {
+    if (MainWindow.sdlWindow != nullptr) SDL_HideWindow(MainWindow.sdlWindow);
+    MainWindow.visible = false;
+    return wasVisible;
+  }
+  if (MainWindow.sdlWindow == nullptr) {
+    SDL_GL_ResetAttributes();  // no pixel format was set: SDL's defaults
+    if (!CreateSdlWindow()) return wasVisible;
+  }
+  ShowSdlWindow();
+  if (!MainWindow.visible) {
+    MainWindow.visible = true;
+    InvalidateAll();
+  }
+  return wasVisible;
+}
+
+BOOL WINAPI UpdateWindow(HWND window) {
+  if (!IsLiveWindow(window)) return FALSE;
+  if (MainWindow.visible && MainWindow.invalid) Send(WM_PAINT, 0, 0);
+  return TRUE;
+}
+
+BOOL WINAPI GetMessageA(MSG* msg, HWND window, UINT firstMessage, UINT lastMessage) {
+  if (msg == nullptr) return -1;
+  *msg = MSG{};
+  if (window != nullptr || firstMessage != 0 || lastMessage != 0) return -1;
+  for (;;) {
+    if (TakeFirst(Messages.posted, msg)) return TRUE;
+    if (Messages.quitPosted) {
+      Messages.quitPosted = false;
+      *msg = MessageFor(nullptr, WM_QUIT, static_cast<WPARAM>(Messages.quitCode), 0);
+      return FALSE;
+    }
+    if (TakeFirst(Messages.input, msg)) return TRUE;
+    if (PumpEvents()) continue;
+    if (MainWindow.handle != nullptr && MainWindow.visible && MainWindow.invalid) {
+      *msg = MessageFor(MainWindow.handle, WM_PAINT, 0, 0);
+      return TRUE;
+    }
+    if (!WaitForEvent()) return -1;
+  }
+}
+
+BOOL WINAPI TranslateMessage(const MSG* msg) {
+  if (msg == nullptr || msg->message != WM_KEYDOWN) return FALSE;
+  if (IsLiveWindow(msg->hwnd) &&
+      (msg->wParam == VK_ESCAPE || msg->wParam == VK_BACK || msg->wParam == VK_TAB ||
+       msg->wParam == VK_RETURN)) {
+    Messages.posted.push_back(MessageFor(msg->hwnd, WM_CHAR, msg->wParam, msg->lParam));
+  }
+  return TRUE;
+}
+
+LRESULT WINAPI DispatchMessageA(const MSG* msg) {
+  if (msg == nullptr || !IsLiveWindow(msg->hwnd)) return 0;
+  return Send(msg->message, msg->wParam, msg->lParam);
+}
+
+LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM, LPARAM) {
+  if (message == WM_CLOSE) DestroyWindow(window);
+  if (message == WM_PAINT) ValidateRect(window, nullptr);
+  return 0;
+}
+
+void WINAPI PostQuitMessage(int exitCode) {
+  Messages.quitPosted = true;
+  Messages.quitCode = exitCode;
+}
+
+BOOL WINAPI DestroyWindow(HWND window) {
+  if (!IsLiveWindow(window) || MainWindow.destroying) return FALSE;
+  MainWindow.destroying = true;
+  if (MainWindow.sdlWindow != nullptr) SDL_HideWindow(MainWindow.sdlWindow);
+  MainWindow.visible = false;
+  Send(WM_DESTROY, 0, 0);  // the window still exists while its procedure runs
+
+  DropMessagesFor(window);
+  DeleteAllGlContexts();
+  if (MainWindow.sdlWindow != nullptr) SDL_DestroyWindow(MainWindow.sdlWindow);
+  MainWindow = PlatformWindow{};
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  return TRUE;
+}
+
+HDC WINAPI GetDC(HWND window) { return IsLiveWindow(window) ? MainWindow.dc : nullptr; }
+
+BOOL WINAPI GetClientRect(HWND window, RECT* rect) {
+  if (!IsLiveWindow(window) || rect == nullptr) return FALSE;
+  *rect = RECT{0, 0, MainWindow.width, MainWindow.height};
+  return TRUE;
+}
+
+BOOL WINAPI InvalidateRect(HWND window, const RECT* rect, BOOL) {
+  if (!IsLiveWindow(window)) return FALSE;
+  if (rect == nullptr) {
+    InvalidateAll();
+    return TRUE;
+  }
+  RECT area{std::max(rect->left, LONG{0}), std::max(rect->top, LONG{0}),
+            std::min(rect->right, LONG{MainWindow.width}),
+            std::min(rect->bottom, LONG{MainWindow.height})};
+  if (area.left >= area.right || area.top >= area.bottom) return TRUE;  // nothing of the window
+  if (!MainWindow.invalid) {
+    MainWindow.invalid = true;
+    MainWindow.invalidRect = area;
+    return TRUE;
+  }
+  RECT& invalid = MainWindow.invalidRect;
+  invalid = RECT{std::min(invalid.left, area.left), std::min(invalid.top, area.top),
+                 std::max(invalid.right, area.right), std::max(invalid.bottom, area.bottom)};
+  return TRUE;
+}
+
+BOOL WINAPI ValidateRect(HWND window, const RECT* rect) {
+  if (!IsLiveWindow(window)) return FALSE;
+  if (rect == nullptr || Contains(*rect, MainWindow.invalidRect)) MainWindow.invalid = false;
+  return TRUE;
+}
+
+HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name) {
+  if (instance != nullptr || name != IDC_ARROW) return nullptr;
+  return reinterpret_cast<HCURSOR>(&ArrowCursor);
+}
+
+#endif  // _WIN32
