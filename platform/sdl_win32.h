@@ -13,6 +13,9 @@
 // - The window's frame, if a window manager adds one, lies outside the
 //   requested size: the client area is the size CreateWindowExA was given.
 // - An OpenGL context ends with its window: DestroyWindow deletes any left.
+// - SDL's video and the OpenGL library start with the first window and stay
+//   until the process ends, so the X11 WM_CLASS of every window is the class
+//   name of the first.
 // - Without a display SDL would fall back to an invisible window;
 //   CreateWindowExA refuses that (it returns null and says why on stderr)
 //   unless SDL_VIDEODRIVER names the invisible driver.
@@ -205,9 +208,10 @@ constexpr BYTE PFD_MAIN_PLANE = 0;
 // is taken.
 ATOM WINAPI RegisterClassA(const WNDCLASSA* windowClass);
 
-// Starts SDL's video for the window (WM_CLASS becomes the class name), sends
-// WM_CREATE and then the first WM_SIZE to the class's procedure, and returns
-// the window, not yet shown unless the style has WS_VISIBLE. Returns null
+// Starts SDL's video if no window did before (WM_CLASS becomes this class
+// name), sends WM_CREATE and then the first WM_SIZE to the class's
+// procedure, and returns the window, not yet shown unless the style has
+// WS_VISIBLE. Returns null
 // when the class is unknown, a window already exists, there is no display,
 // or the procedure answered WM_CREATE with -1. Only top-level windows: the
 // parent must be null. x, y, width and height are the client area's.

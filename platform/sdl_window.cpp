@@ -71,27 +71,35 @@ bool DriverNamed(const char* list, const char* driver) {
   return false;
 }
 
-// Starts SDL's video for a window of `className`. With no display SDL picks
-// an invisible driver by itself and nobody would ever see the window, so
-// that is refused unless the user asked for the driver by name.
+// Starts SDL's video, unless an earlier window did, for a window of
+// `className`. With no display SDL picks an invisible driver by itself and
+// nobody would ever see the window, so that is refused unless the user asked
+// for the driver by name.
+//
+// Once started, video and the OpenGL library stay until the process ends, as
+// a Windows program's do: SDL would otherwise unload the driver with the
+// last GL window (every probe of ChoosePixelFormat is one), and reload it.
 bool StartVideo(const char* className) {
-  // SDL reads the X11 WM_CLASS from here when its video starts; it has no
-  // hint for it.
-  if (setenv("SDL_VIDEO_X11_WMCLASS", className, 1) != 0) {
-    perror("Cannot set the window's class");
-  }
-  // The close box is WM_CLOSE already; SDL's own quit on closing the last
-  // window would repeat it. A false result only means the hint is unknown.
-  SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
-  IgnoreLateWakeUps();
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-    fprintf(stderr, "Cannot start SDL's video: %s\n", SDL_GetError());
-    return false;
+  bool starting = SDL_WasInit(SDL_INIT_VIDEO) == 0;
+  if (starting) {
+    // SDL reads the X11 WM_CLASS from here when its video starts; it has no
+    // hint for it.
+    if (setenv("SDL_VIDEO_X11_WMCLASS", className, 1) != 0) {
+      perror("Cannot set the window's class");
+    }
+    // The close box is WM_CLOSE already; SDL's own quit on closing the last
+    // window would repeat it. A false result only means the hint is unknown.
+    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    IgnoreLateWakeUps();
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+      fprintf(stderr, "Cannot start SDL's video: %s\n", SDL_GetError());
+      return false;
+    }
   }
   const char* driver = SDL_GetCurrentVideoDriver();
   if (driver == nullptr) {
     fprintf(stderr, "SDL's video has no driver: %s\n", SDL_GetError());
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    if (starting) SDL_QuitSubSystem(SDL_INIT_VIDEO);
     return false;
   }
   bool invisible = strcasecmp(driver, "offscreen") == 0 || strcasecmp(driver, "dummy") == 0;
@@ -100,6 +108,11 @@ bool StartVideo(const char* className) {
             "No display to open a window on (SDL fell back to its invisible \"%s\" driver). "
             "Set DISPLAY, or SDL_VIDEODRIVER=%s to run without one.\n",
             driver, driver);
+    if (starting) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return false;
+  }
+  if (starting && SDL_GL_LoadLibrary(nullptr) != 0) {
+    fprintf(stderr, "Cannot load OpenGL: %s\n", SDL_GetError());
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     return false;
   }
@@ -389,7 +402,8 @@ BOOL WINAPI GetMessageA(MSG* msg, HWND window, UINT firstMessage, UINT lastMessa
       *msg = MessageFor(MainWindow.handle, WM_PAINT, 0, 0);
       return TRUE;
     }
-    if (!WaitForEvent()) return -1;
+    // Nothing can come to a thread without a window; Win32 would wait forever.
+    if (MainWindow.handle == nullptr || !WaitForEvent()) return -1;
   }
 }
 
@@ -430,7 +444,6 @@ BOOL WINAPI DestroyWindow(HWND window) {
   DeleteAllGlContexts();
   if (MainWindow.sdlWindow != nullptr) SDL_DestroyWindow(MainWindow.sdlWindow);
   MainWindow = PlatformWindow{};
-  SDL_QuitSubSystem(SDL_INIT_VIDEO);
   return TRUE;
 }
 

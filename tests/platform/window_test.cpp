@@ -375,12 +375,15 @@ TEST(WindowLayer, RefusesTheInvisibleDriverSdlFallsBackToWithoutADisplay) {
   {
     SCOPED_TRACE("no driver asked for");
     ScopedEnv driver("SDL_VIDEODRIVER", nullptr);
+    bool running = SDL_WasInit(SDL_INIT_VIDEO) != 0;  // when other tests ran first
     testing::internal::CaptureStderr();
     HWND window = CreateTestWindow();
     std::string errors = testing::internal::GetCapturedStderr();
     EXPECT_EQ(window, nullptr);
     EXPECT_NE(errors.find("No display to open a window on"), std::string::npos) << errors;
-    EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO), 0u) << "nothing left running";
+    if (!running) {
+      EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO), 0u) << "nothing left running";
+    }
   }
   {
     SCOPED_TRACE("asked for by name, among others");
