@@ -39,12 +39,16 @@ case "$what" in
       --benchmark_display_aggregates_only=true "$@"
     ;;
   startup)
-    Build mivo demo_map bare_window startup_probe
+    Build mivo demo_map bare_window map_window startup_probe
     rounds="${1:-30}"
+    # The viewer on each map, and beside it the yardstick: the same map
+    # shown by a program that does nothing else.
     programs=(bare "$build/bench/bare_window"
-              -- demo "$build/mivo" "$build/maps/demo.bsp")
+              -- demo "$build/mivo" "$build/maps/demo.bsp"
+              -- "demo (yardstick)" "$build/bench/map_window" "$build/maps/demo.bsp")
     if [[ -n "${MIVO_REAL_MAPS:-}" && -f "$MIVO_REAL_MAPS/libre-e1m1.bsp" ]]; then
-      programs+=(-- libre-e1m1 "$build/mivo" "$MIVO_REAL_MAPS/libre-e1m1.bsp")
+      programs+=(-- libre-e1m1 "$build/mivo" "$MIVO_REAL_MAPS/libre-e1m1.bsp"
+                 -- "e1m1 (yardstick)" "$build/bench/map_window" "$MIVO_REAL_MAPS/libre-e1m1.bsp")
     else
       echo "MIVO_REAL_MAPS is not set: skipping libre-e1m1."
     fi
