@@ -291,7 +291,7 @@ bool CreateSdlWindow() {
   }
   MainWindow.sdlWindow = window;
   MainWindow.sdlWindowId = id;
-  SDL_StartTextInput();  // characters from the start; SDL has no window to give them to before
+  SDL_StartTextInput();  // characters from the start, now that there is a window to type into
   return true;
 }
 

@@ -149,6 +149,17 @@ TEST_F(GlTest, ContextIsCreatedMadeCurrentReleasedAndDeleted) {
   EXPECT_EQ(SDL_GL_GetCurrentContext(), nullptr);
 }
 
+TEST_F(GlTest, FormatSetAfterShowingRemakesTheShownWindow) {
+  EXPECT_FALSE(ShowWindow(window, SW_SHOW));  // with SDL's default format
+  SetFormat();
+  EXPECT_TRUE(ShowWindow(window, SW_SHOW)) << "still shown";
+  HGLRC context = wglCreateContext(dc);
+  ASSERT_NE(context, nullptr);
+  ASSERT_TRUE(wglMakeCurrent(dc, context));
+  EXPECT_TRUE(SwapBuffers(dc));
+  EXPECT_TRUE(wglDeleteContext(context));
+}
+
 TEST_F(GlTest, ContextsEndWithTheirWindow) {
   SetFormat();
   HGLRC context = wglCreateContext(dc);

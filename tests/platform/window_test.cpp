@@ -351,24 +351,6 @@ TEST_F(WindowTest, RefusesWhatItCannotDo) {
   }
 }
 
-TEST(WindowLayer, CreateAnswersMinusOneFailsTheCreation) {
-  static const ATOM atom = [] {
-    const WNDCLASSA windowClass = {
-        .lpfnWndProc = [](HWND window, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
-          Log.push_back({message, wParam, lParam});
-          return message == WM_CREATE ? -1 : DefWindowProcA(window, message, wParam, lParam);
-        },
-        .lpszClassName = "Refusing",
-    };
-    return RegisterClassA(&windowClass);
-  }();
-  ASSERT_NE(atom, 0);
-  Log.clear();
-  EXPECT_EQ(CreateWindowExA(0, "Refusing", "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr),
-            nullptr);
-  EXPECT_EQ(MessagesLogged(), (std::vector<UINT>{WM_CREATE, WM_DESTROY}));
-}
-
 TEST(WindowLayer, RefusesTheInvisibleDriverSdlFallsBackToWithoutADisplay) {
   ScopedEnv noDisplay("DISPLAY", nullptr);
   ScopedEnv noWayland("WAYLAND_DISPLAY", nullptr);
