@@ -2,7 +2,7 @@
 // systems without Win32: the same names, Win32's values and signatures, and
 // the behaviour the program relies on, written on SDL2.
 //
-// One window, one OpenGL context, one thread. What differs from Win32:
+// One window at a time, one thread. What differs from Win32:
 // - GetMessageA takes no filter: pass (msg, nullptr, 0, 0); anything else
 //   returns -1. It also returns -1, instead of waiting forever, when no
 //   window exists and nothing is queued.
