@@ -9,6 +9,7 @@
 // Makes a width x height context current. Returns 0 on success, 1 with the
 // reason on stderr otherwise.
 int OpenGlContext(int width = 640, int height = 480);
+// Deletes the context and its window; SDL and GL stay loaded for the next.
 void CloseGlContext();
 
 struct Rgb {
