@@ -23,32 +23,37 @@ fi
 
 shot="$PWD/build/first-frame.png"
 echo "No display: rendering the first frame under Xvfb instead."
+rm -f "$shot"
 status=0
 MIVO_MAP="$map" MIVO_SHOT="$shot" xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
-  setsid build/mivo "$MIVO_MAP" &
+  # A picture of `window` once it shows more than one colour.
+  snap() {
+    import -window "$1" "$MIVO_SHOT" 2>/dev/null &&
+      [[ $(convert "$MIVO_SHOT" -format "%k" info: 2>/dev/null || echo 0) -gt 1 ]]
+  }
+  build/mivo "$MIVO_MAP" &
   viewer=$!
-  # Wait for the window, then for a frame that is more than one colour.
-  for _ in $(seq 300); do
-    kill -0 $viewer 2>/dev/null || { wait $viewer; exit $?; }
-    # A box titled "Error" means the map could not be shown.
-    if xwininfo -root -tree 2>/dev/null | grep -q "\"Error\""; then
-      kill -TERM -- -$viewer 2>/dev/null
-      echo "The viewer could not show $MIVO_MAP: it put up an error box." >&2
-      echo "Run it with a display to read the message." >&2
-      exit 1
+  for _ in $(seq 600); do
+    kill -0 $viewer 2>/dev/null || break
+    main=$(xdotool search --onlyvisible --name "Darro.s Mivo" 2>/dev/null | head -n 1)
+    if [[ -n "$main" ]] && snap "$main"; then
+      kill -TERM $viewer
+      break
     fi
-    if xdotool search --name "Darro.s Mivo" >/dev/null 2>&1; then
-      import -window root -crop 640x480+0+0 +repage "$MIVO_SHOT" 2>/dev/null || true
-      colours=$(convert "$MIVO_SHOT" -format "%k" info: 2>/dev/null || echo 0)
-      [[ "$colours" -gt 1 ]] && break
+    # The viewer could not show the map and says why in a box: keep a
+    # picture of the box, then press its OK.
+    box=$(xwininfo -name Error 2>/dev/null | awk "/Window id:/ {print \$4}")
+    if [[ -n "$box" ]] && snap "$box"; then
+      xdotool windowfocus "$box" key Return
+      break
     fi
     sleep 0.1
   done
-  kill -TERM $viewer
   wait $viewer
 ' || status=$?
 if [[ $status -ne 0 ]]; then
   echo "The viewer ended with status $status." >&2
+  [[ -f "$shot" ]] && echo "Its message: $shot" >&2
   exit "$status"
 fi
 echo "$shot"
