@@ -50,6 +50,24 @@ std::ostream& operator<<(std::ostream& out, const Outcome& outcome) {
              << (outcome.message.empty() ? "no message" : "\"" + outcome.message + "\"");
 }
 
+MapDraft RoomWithPillar() {
+  MapDraft map;
+  AddRoom(map, {0, 0, 0}, {1088, 1024, 256});
+  AddBlock(map, {480, 600, 0}, {608, 728, 128});
+  for (int lump : {0, 2, 4, 5, 6, 8, 9, 10, 11}) {
+    map.rawLumps[lump] = std::vector<uint8_t>(24, static_cast<uint8_t>(0xA0 + lump));
+  }
+  return map;
+}
+
+std::vector<uint8_t> WithLump(std::vector<uint8_t> bytes, int lump, int32_t offset,
+                              uint32_t length) {
+  BspHeader header = HeaderOf(bytes);
+  header.lumps[lump] = {offset, length};
+  SetHeader(bytes, header);
+  return bytes;
+}
+
 int UseGlContext() {
   static int status = -1;
   if (status == -1) {

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/bsp_writer.h"
+
 // The entry point shows this when the file does not open, or opens with
 // fewer bytes than a header.
 inline constexpr char kOpenError[] = "Error opening bsp file (not found?)";
@@ -26,6 +28,15 @@ inline Outcome Loads() { return {0, ""}; }
 inline Outcome FailsWith(const char* message) { return {1, message}; }
 
 std::ostream& operator<<(std::ostream& out, const Outcome& outcome);
+
+// A room with a pillar in it around the starting view, and every lump the
+// viewer never reads filled with bytes of its own, so that no lump is empty
+// and a cut anywhere lands inside something.
+MapDraft RoomWithPillar();
+
+// `bytes` with lump `lump` of the header moved to `offset` and `length`.
+std::vector<uint8_t> WithLump(std::vector<uint8_t> bytes, int lump, int32_t offset,
+                              uint32_t length);
 
 // Makes the one GL context of the test program current, set up as the
 // viewer sets up its own, opening it on first use. It stays open until the
