@@ -1,5 +1,9 @@
 #include "bench/summary.h"
 
+#include <unistd.h>
+
+#include <cstdio>
+
 namespace {
 
 double ToMs(double time, benchmark::TimeUnit unit) {
@@ -13,6 +17,9 @@ double ToMs(double time, benchmark::TimeUnit unit) {
 }
 
 }  // namespace
+
+MedianReporter::MedianReporter()
+    : ConsoleReporter(isatty(fileno(stdout)) ? OO_ColorTabular : OO_Tabular) {}
 
 void MedianReporter::ReportRuns(const std::vector<Run>& runs) {
   ConsoleReporter::ReportRuns(runs);

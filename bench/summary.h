@@ -10,6 +10,7 @@
 
 class MedianReporter : public benchmark::ConsoleReporter {
  public:
+  MedianReporter();  // colours only on a terminal
   void ReportRuns(const std::vector<Run>& runs) override;
 
   struct Figures {
