@@ -92,6 +92,16 @@ bool HoldsPicture(Window window, int width, int height) {
   return found;
 }
 
+XRectangle Area(int x, int y, int width, int height) {
+  return {static_cast<short>(x), static_cast<short>(y), static_cast<unsigned short>(width),
+          static_cast<unsigned short>(height)};
+}
+
+bool Overlap(const XRectangle& a, const XRectangle& b) {
+  return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height &&
+         b.y < a.y + a.height;
+}
+
 void DiscardEvents() {
   XDamageSubtract(display, rootDamage, None, None);
   XSync(display, False);
@@ -153,7 +163,7 @@ RunResult RunOnce(const Program& program) {
     perror("fork");
     return result;
   }
-  std::map<Window, std::pair<int, int>> sizes;  // top-level windows created since the start
+  std::map<Window, XRectangle> areas;  // top-level windows created since the start
   Window window = 0;
   bool mapped = false;
   bool childGone = false;
@@ -172,34 +182,39 @@ RunResult RunOnce(const Program& program) {
     // SDL makes and drops a small hidden window of its own first: the
     // program's window is the first one created since the start that maps.
     if (event.type == CreateNotify && !event.xcreatewindow.override_redirect) {
-      sizes[event.xcreatewindow.window] = {event.xcreatewindow.width,
-                                           event.xcreatewindow.height};
-    } else if (event.type == ConfigureNotify && sizes.count(event.xconfigure.window)) {
-      sizes[event.xconfigure.window] = {event.xconfigure.width, event.xconfigure.height};
-    } else if (event.type == MapNotify && !mapped && sizes.count(event.xmap.window)) {
+      const XCreateWindowEvent& created = event.xcreatewindow;
+      areas[created.window] = Area(created.x, created.y, created.width, created.height);
+    } else if (event.type == ConfigureNotify && areas.count(event.xconfigure.window)) {
+      const XConfigureEvent& configured = event.xconfigure;
+      areas[configured.window] =
+          Area(configured.x, configured.y, configured.width, configured.height);
+    } else if (event.type == MapNotify && !mapped && areas.count(event.xmap.window)) {
       mapped = true;
       window = event.xmap.window;
       result.mapMs = now - start;
-    } else if (IsDamage(event) && mapped) {
+    } else if (IsDamage(event) && mapped &&
+               Overlap(reinterpret_cast<XDamageNotifyEvent&>(event).area, areas[window])) {
       result.frameMs = now - start;
-      result.black = !HoldsPicture(window, sizes[window].first, sizes[window].second);
+      result.black = !HoldsPicture(window, areas[window].width, areas[window].height);
     }
   }
   bool exitedCleanly = false;
   if (childGone) {
     fprintf(stderr, "%s ended before its first frame:\n", program.name.c_str());
     ShowLog();
-    int status;
-    waitpid(pid, &status, WNOHANG);
+    kill(-pid, SIGKILL);  // whatever it left behind in its group
     return result;
   }
   result.peakRssKb = Stop(pid, &exitedCleanly);
-  result.ok = result.frameMs >= 0 && result.mapMs >= 0;
-  if (!result.ok) {
+  // A program that fails shows a message box, which maps and draws too; a
+  // run counts only when the program also ends cleanly on its quit request.
+  result.ok = result.frameMs >= 0 && exitedCleanly;
+  if (result.frameMs < 0) {
     fprintf(stderr, "%s: no first frame within %.0f ms\n", program.name.c_str(), kRunTimeoutMs);
     ShowLog();
-  } else if (!exitedCleanly && verbose) {
-    fprintf(stderr, "%s did not end cleanly on SIGTERM\n", program.name.c_str());
+  } else if (!exitedCleanly) {
+    fprintf(stderr, "%s did not end with status 0 on SIGTERM:\n", program.name.c_str());
+    ShowLog();
   }
   usleep(50000);  // let the server tidy up after the window before the next start
   return result;
