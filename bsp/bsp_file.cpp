@@ -41,6 +41,19 @@ int ReadRecords(void* destination, int64_t offset, size_t size, size_t count) {
   return 0;
 }
 
+// Reads a whole lump of `count` records, then puts each record's fields in
+// the host's byte order.
+template <typename T, typename SwapFields>
+int ReadLump(T* destination, int lump, uint32_t count, SwapFields swapFields) {
+  if (ReadRecords(destination, BspFile.header.lumps[lump].offset, sizeof(T), count) != 0) return 1;
+  if constexpr (std::endian::native == std::endian::big) {
+    for (uint32_t i = 0; i < count; ++i) swapFields(destination[i]);
+  } else {
+    (void)swapFields;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int ReadBspHeader(BspHeader* header) {
@@ -92,53 +105,28 @@ uint16_t CountVertices() {
 }
 
 int ReadFaces(BspFace* faces) {
-  uint16_t count = CountFaces();
-  if (ReadRecords(faces, BspFile.header.lumps[kFacesLump].offset, sizeof(BspFace), count) != 0)
-    return 1;
-  if constexpr (std::endian::native == std::endian::big) {
-    for (uint16_t i = 0; i < count; ++i) {
-      SwapInPlace(faces[i].surfEdgeStart);
-      SwapInPlace(faces[i].surfEdgeTotal);
-    }
-  }
-  return 0;
+  return ReadLump(faces, kFacesLump, CountFaces(), [](BspFace& face) {
+    SwapInPlace(face.surfEdgeStart);
+    SwapInPlace(face.surfEdgeTotal);
+  });
 }
 
 int ReadEdges(BspEdge* edges) {
-  uint32_t count = CountEdges();
-  if (ReadRecords(edges, BspFile.header.lumps[kEdgesLump].offset, sizeof(BspEdge), count) != 0)
-    return 1;
-  if constexpr (std::endian::native == std::endian::big) {
-    for (uint32_t i = 0; i < count; ++i) {
-      SwapInPlace(edges[i].startVertex);
-      SwapInPlace(edges[i].endVertex);
-    }
-  }
-  return 0;
+  return ReadLump(edges, kEdgesLump, CountEdges(), [](BspEdge& edge) {
+    SwapInPlace(edge.startVertex);
+    SwapInPlace(edge.endVertex);
+  });
 }
 
 int ReadSurfEdges(SurfEdge* surfEdges) {
-  uint32_t count = CountSurfEdges();
-  if (ReadRecords(surfEdges, BspFile.header.lumps[kSurfEdgesLump].offset, sizeof(SurfEdge),
-                  count) != 0)
-    return 1;
-  if constexpr (std::endian::native == std::endian::big) {
-    for (uint32_t i = 0; i < count; ++i) SwapInPlace(surfEdges[i]);
-  }
-  return 0;
+  return ReadLump(surfEdges, kSurfEdgesLump, CountSurfEdges(),
+                  [](SurfEdge& surfEdge) { SwapInPlace(surfEdge); });
 }
 
 int ReadVertices(BspVertex* vertices) {
-  uint16_t count = CountVertices();
-  if (ReadRecords(vertices, BspFile.header.lumps[kVerticesLump].offset, sizeof(BspVertex),
-                  count) != 0)
-    return 1;
-  if constexpr (std::endian::native == std::endian::big) {
-    for (uint16_t i = 0; i < count; ++i) {
-      SwapInPlace(vertices[i].x);
-      SwapInPlace(vertices[i].y);
-      SwapInPlace(vertices[i].z);
-    }
-  }
-  return 0;
+  return ReadLump(vertices, kVerticesLump, CountVertices(), [](BspVertex& vertex) {
+    SwapInPlace(vertex.x);
+    SwapInPlace(vertex.y);
+    SwapInPlace(vertex.z);
+  });
 }
