@@ -35,6 +35,10 @@ struct GlContext {
 
 std::vector<GlContext> GlContexts;
 
+// The context made to learn what the display gave the window, kept for the
+// first wglCreateContext: making another costs the start-up a few ms.
+SDL_GLContext SpareContext = nullptr;
+
 bool PretendPalette = false;
 
 bool ApplyGlAttributes(const PixelFormat& format) {
@@ -95,7 +99,8 @@ void RestoreCurrent(SDL_Window* window, SDL_GLContext context) {
 }
 
 // What the display really gave the window: SDL can only say with a context
-// of the window current, so one is made for the question and deleted again.
+// of the window current, so one is made for the question and kept as the
+// spare for the first wglCreateContext.
 bool QueryObtained(PIXELFORMATDESCRIPTOR& description) {
   SDL_Window* previousWindow = SDL_GL_GetCurrentWindow();
   SDL_GLContext previous = SDL_GL_GetCurrentContext();
@@ -131,8 +136,9 @@ bool QueryObtained(PIXELFORMATDESCRIPTOR& description) {
                           (value != 0 ? PFD_DOUBLEBUFFER : 0);
   }
   SDL_ClearError();
-  SDL_GL_DeleteContext(probe);
-  if (previous != nullptr) RestoreCurrent(previousWindow, previous);
+  if (SpareContext != nullptr) SDL_GL_DeleteContext(SpareContext);
+  SpareContext = probe;
+  RestoreCurrent(previousWindow, previous);
 
   description.cColorBits =
       static_cast<BYTE>(description.cRedBits + description.cGreenBits + description.cBlueBits);
@@ -190,6 +196,8 @@ void PretendPalettePixelFormat(bool on) { PretendPalette = on; }
 void DeleteAllGlContexts() {
   for (const GlContext& context : GlContexts) SDL_GL_DeleteContext(context.context);
   GlContexts.clear();
+  if (SpareContext != nullptr) SDL_GL_DeleteContext(SpareContext);
+  SpareContext = nullptr;
 }
 
 int WINAPI ChoosePixelFormat(HDC dc, const PIXELFORMATDESCRIPTOR* request) {
@@ -271,15 +279,19 @@ BOOL WINAPI SwapBuffers(HDC dc) {
 
 HGLRC WINAPI wglCreateContext(HDC dc) {
   if (!HasFormat(dc) || !ApplyGlAttributes(Formats[MainWindow.pixelFormat - 1])) return nullptr;
-  SDL_Window* previousWindow = SDL_GL_GetCurrentWindow();
-  SDL_GLContext previous = SDL_GL_GetCurrentContext();
-  SDL_GLContext context = SDL_GL_CreateContext(MainWindow.sdlWindow);
+  SDL_GLContext context = SpareContext;
+  SpareContext = nullptr;
   if (context == nullptr) {
-    fprintf(stderr, "Cannot create an OpenGL context: %s\n", SDL_GetError());
-    return nullptr;
+    SDL_Window* previousWindow = SDL_GL_GetCurrentWindow();
+    SDL_GLContext previous = SDL_GL_GetCurrentContext();
+    context = SDL_GL_CreateContext(MainWindow.sdlWindow);
+    if (context == nullptr) {
+      fprintf(stderr, "Cannot create an OpenGL context: %s\n", SDL_GetError());
+      return nullptr;
+    }
+    // SDL makes the new context current; wglCreateContext leaves that alone.
+    RestoreCurrent(previousWindow, previous);
   }
-  // SDL makes the new context current; wglCreateContext leaves that alone.
-  RestoreCurrent(previousWindow, previous);
   HGLRC handle = reinterpret_cast<HGLRC>(NewHandle());
   GlContexts.push_back(GlContext{handle, context});
   return handle;
