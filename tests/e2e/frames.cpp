@@ -91,3 +91,14 @@ int DifferentPixels(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b
   }
   return different;
 }
+
+int WaitForFrame(const mivo_test::Xvfb& x, const std::vector<uint8_t>& expected, int bottom) {
+  int different = 640 * 480;
+  mivo_test::WaitUntil([&] {
+    mivo_test::Image screen;
+    if (!x.Screenshot(screen)) return false;
+    different = DifferentPixels(ScreenRegion(screen, bottom), expected);
+    return different <= kFrameTolerance;
+  });
+  return different;
+}

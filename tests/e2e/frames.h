@@ -19,6 +19,11 @@ std::vector<uint8_t> ScreenRegion(const mivo_test::Image& screen, int bottom = 4
 // How many pixels differ by more than a rounding step in any channel.
 int DifferentPixels(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
 
+// Waits until the screen's 640 x 480 region at `bottom` matches `expected`;
+// returns the pixels that still differ at the end.
+int WaitForFrame(const mivo_test::Xvfb& x, const std::vector<uint8_t>& expected,
+                 int bottom = 480);
+
 // Pixels allowed to differ between the two: under the same Mesa the frames
 // match but for a few pixels where coplanar faces meet.
 constexpr int kFrameTolerance = 640 * 480 / 200;

@@ -7,24 +7,12 @@
 #include "tests/support/process.h"
 #include "tests/support/xvfb.h"
 
-using mivo_test::Image;
 using mivo_test::Process;
 using mivo_test::Xvfb;
 
 namespace {
 
 const char kTitle[] = "Darro's Mivo: Use the Key Pad to move around.";
-
-int WaitForFrame(const Xvfb& x, const std::vector<uint8_t>& expected) {
-  int different = 640 * 480;
-  mivo_test::WaitUntil([&] {
-    Image screen;
-    if (!x.Screenshot(screen)) return false;
-    different = DifferentPixels(ScreenRegion(screen), expected);
-    return different <= kFrameTolerance;
-  });
-  return different;
-}
 
 class Keys : public testing::Test {
  protected:

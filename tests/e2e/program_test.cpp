@@ -19,19 +19,6 @@ namespace {
 
 const char kTitle[] = "Darro's Mivo: Use the Key Pad to move around.";
 
-// Waits until the screen's 640 x 480 region at `bottom` matches `expected`;
-// returns the pixels that still differ at the end.
-int WaitForFrame(const Xvfb& x, const std::vector<uint8_t>& expected, int bottom = 480) {
-  int different = 640 * 480;
-  mivo_test::WaitUntil([&] {
-    Image screen;
-    if (!x.Screenshot(screen)) return false;
-    different = DifferentPixels(ScreenRegion(screen, bottom), expected);
-    return different <= kFrameTolerance;
-  });
-  return different;
-}
-
 struct Started {
   Process viewer;
   std::string window;
@@ -78,10 +65,13 @@ TEST(Program, OpensItsWindowAndShowsTheFirstFrame) {
 TEST(Program, CloseBoxAndSigtermEndWithStatusZero) {
   Xvfb x;
   ASSERT_TRUE(x.Ready()) << x.Error();
+  // Both end a viewer that is showing its map.
+  const std::vector<uint8_t> first = OffscreenFrame(MIVO_DEMO_MAP);
   {
     SCOPED_TRACE("close box");
     Started s = StartViewer(x);
     ASSERT_FALSE(s.window.empty()) << s.viewer.Errors();
+    ASSERT_LE(WaitForFrame(x, first), kFrameTolerance);
     ASSERT_TRUE(x.Close(s.window));
     EXPECT_EQ(s.viewer.WaitForExit(), 0) << s.viewer.Errors();
   }
@@ -89,6 +79,7 @@ TEST(Program, CloseBoxAndSigtermEndWithStatusZero) {
     SCOPED_TRACE("SIGTERM");
     Started s = StartViewer(x);
     ASSERT_FALSE(s.window.empty()) << s.viewer.Errors();
+    ASSERT_LE(WaitForFrame(x, first), kFrameTolerance);
     s.viewer.Signal(SIGTERM);
     EXPECT_EQ(s.viewer.WaitForExit(), 0) << s.viewer.Errors();
   }

@@ -48,7 +48,8 @@ class Xvfb {
   const std::string& Display() const { return display_; }  // ":N"
 
   // What a program needs to use this server: DISPLAY, and SDL_VIDEODRIVER=x11
-  // over the offscreen driver the tests run with.
+  // over the offscreen driver the tests run with; no leak checker at exit
+  // in sanitizer builds (see xvfb.cpp).
   std::vector<std::string> Environment() const;
 
   // Starts a program on this server; `env` as for Process::Start, applied
