@@ -405,7 +405,7 @@ void SetHeader(std::vector<uint8_t>& bytes, const BspHeader& header) {
 int WriteBspFile(const std::string& path, const std::vector<uint8_t>& bytes) {
   FILE* file = fopen(path.c_str(), "wb");
   if (file == nullptr) return 1;
-  bool written = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  bool written = bytes.empty() || fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   // A full disk may only show when the buffer is flushed at close.
   bool closed = fclose(file) == 0;
   if (written && closed) return 0;

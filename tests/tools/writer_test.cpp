@@ -92,6 +92,10 @@ TEST(Writer, RefusesFacesTheFormatCannotHold) {
 
 TEST(Writer, FailedWritesAreReportedAndLeaveNoPartialFile) {
   EXPECT_EQ(WriteBspFile("/nonexistent-dir/x.bsp", {1, 2, 3}), 1);
+  // An empty file is a sound write (damaged-map tests need one).
+  std::string empty = testing::TempDir() + "/empty.bsp";
+  ASSERT_EQ(WriteBspFile(empty, {}), 0);
+  EXPECT_EQ(std::filesystem::file_size(empty), 0u);
   std::string cut = testing::TempDir() + "/cut-short.bsp";
   auto writeCutShort = [&cut] {
     signal(SIGXFSZ, SIG_IGN);
