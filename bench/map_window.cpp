@@ -9,6 +9,7 @@
 
 #include <cstdio>
 
+#include "bench/gl_window.h"
 #include "bsp/bsp_file.h"
 #include "bsp/level.h"
 #include "platform/gl.h"
@@ -23,21 +24,11 @@ int main(int argc, char** argv) {
     fprintf(stderr, "SDL_Init: %s\n", SDL_GetError());
     return 1;
   }
-  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0);
-  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 32);
-  SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
-  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  SDL_GLContext context;
+  SDL_Window* window = OpenGlWindow("map window", &context);
   int status = 1;
-  SDL_GLContext context = nullptr;
-  SDL_Window* window = SDL_CreateWindow("map window", 0, 0, 640, 480,
-                                        SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
   if (window == nullptr) {
-    fprintf(stderr, "SDL_CreateWindow: %s\n", SDL_GetError());
-  } else if ((context = SDL_GL_CreateContext(window)) == nullptr) {
-    fprintf(stderr, "SDL_GL_CreateContext: %s\n", SDL_GetError());
+    // OpenGlWindow has said why.
   } else if (OpenBspFile(argv[1]) != 0) {
     fprintf(stderr, "cannot open %s\n", argv[1]);
   } else if (LoadLevel() == 0) {
@@ -47,14 +38,11 @@ int main(int argc, char** argv) {
     SDL_ShowWindow(window);
     DrawLevel();
     SDL_GL_SwapWindow(window);
-    SDL_Event event;
-    while (SDL_WaitEvent(&event) && event.type != SDL_QUIT) {
-    }
+    WaitForQuit();
     status = 0;
   }
   FreeLevel();
-  if (context != nullptr) SDL_GL_DeleteContext(context);
-  if (window != nullptr) SDL_DestroyWindow(window);
+  CloseGlWindow(window, context);
   SDL_Quit();
   return status;
 }
