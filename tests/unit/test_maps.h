@@ -12,7 +12,8 @@
 // as at program start.
 void ResetMapState();
 
-// A fresh file under the test's temporary directory holding `bytes`.
+// A fresh file under the test's temporary directory holding `bytes`,
+// removed when the process ends.
 std::string TemporaryMap(const std::vector<uint8_t>& bytes, const char* name = "map.bsp");
 
 // ResetMapState, then OpenBspFile and LoadLevel on a file holding `bytes`.
