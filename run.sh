@@ -25,7 +25,7 @@ shot="$PWD/build/first-frame.png"
 echo "No display: rendering the first frame under Xvfb instead."
 rm -f "$shot"
 status=0
-MIVO_MAP="$map" MIVO_SHOT="$shot" xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+MIVO_MAP="$map" MIVO_SHOT="$shot" tools/with_xvfb.sh bash -c '
   # A picture of `window` once it shows more than one colour.
   snap() {
     import -window "$1" "$MIVO_SHOT" 2>/dev/null &&

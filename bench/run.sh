@@ -53,7 +53,7 @@ case "$what" in
       echo "MIVO_REAL_MAPS is not set: skipping libre-e1m1."
     fi
     Machine
-    xvfb-run -a -s '-screen 0 1024x768x24' \
+    tools/with_xvfb.sh \
       "$build/bench/startup_probe" -n "$rounds" "${programs[@]}"
     ;;
   *)

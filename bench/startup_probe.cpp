@@ -231,7 +231,7 @@ int Usage() {
   fprintf(stderr,
           "usage: startup_probe [-n ROUNDS] [-v] NAME COMMAND ARGS... "
           "[-- NAME COMMAND ARGS...]...\n"
-          "The first program is the baseline; run it under an X server (xvfb-run -a).\n");
+          "The first program is the baseline; run it under an X server (tools/with_xvfb.sh).\n");
   return 2;
 }
 

@@ -32,12 +32,19 @@ if [[ "${1:-}" == "--under-xvfb" ]]; then
         echo "valgrind: the viewer ended while waiting for: $*" >&2
         return 1
       fi
+      if xwininfo -name Error >/dev/null 2>&1; then
+        echo "valgrind: the viewer shows a message box instead of its window" >&2
+        return 1
+      fi
       if ((SECONDS >= deadline)); then
         echo "valgrind: gave up after ${limit} s waiting for: $*" >&2
         return 1
       fi
       sleep 0.2
     done
+  }
+  viewer_ended() {
+    ! kill -0 "$viewer" 2>/dev/null
   }
   window=""
   window_mapped() {
@@ -52,8 +59,22 @@ if [[ "${1:-}" == "--under-xvfb" ]]; then
   status=0
   if wait_for window_mapped && wait_for frame_drawn; then
     xdotool windowfocus --sync "$window" key Escape
+    # Esc ends the viewer at once; valgrind's leak check takes a while.
+    limit=600
+    if ! wait_for viewer_ended; then
+      status=1
+    fi
   else
     status=1
+  fi
+  if ((status != 0)); then
+    # Say what is on the screen (a message box titled "Error", say), then
+    # end the viewer: waiting for it could take forever.
+    echo "valgrind: windows on the screen:" >&2
+    xwininfo -root -children 2>/dev/null | grep '^ *0x' >&2 || true
+    kill "$viewer" 2>/dev/null || true
+    sleep 5
+    kill -KILL "$viewer" 2>/dev/null || true
   fi
   set +e
   wait "$viewer"
@@ -76,8 +97,7 @@ map=$(realpath "${1:-$build/maps/demo.bsp}")
 log=$build/valgrind.log
 
 status=0
-xvfb-run -a -s '-screen 0 1024x768x24' \
-  "$0" --under-xvfb "$(realpath "$build/mivo")" "$map" "$log" || status=$?
+tools/with_xvfb.sh "$0" --under-xvfb "$(realpath "$build/mivo")" "$map" "$log" || status=$?
 grep -E "ERROR SUMMARY|definitely lost|indirectly lost|possibly lost" "$log" || true
 case $status in
   0) echo "valgrind: no error, no leak from the program's code ($log)" ;;

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Runs COMMAND with DISPLAY set to a private Xvfb, and stops the server
+# afterwards; ends with COMMAND's status.
+#
+#   tools/with_xvfb.sh COMMAND [ARG...]     XVFB_SCREEN=WxHxD (1024x768x24)
+#
+# Xvfb picks a free display itself (-displayfd) and writes its number only
+# once it accepts clients. xvfb-run instead guesses a number from the lock
+# files in /tmp and trusts a signal for readiness; where /tmp is private but
+# the socket namespace is shared with other machines' jobs, its guess can
+# collide, and a program started too early finds no display at all.
+set -euo pipefail
+if [[ $# -eq 0 ]]; then
+  echo "usage: tools/with_xvfb.sh COMMAND [ARG...]" >&2
+  exit 2
+fi
+
+scratch=$(mktemp -d)
+server=""
+StopServer() {
+  if [[ -n "$server" ]]; then
+    kill "$server" 2>/dev/null || true
+    wait "$server" 2>/dev/null || true
+  fi
+  rm -rf "$scratch"
+}
+trap StopServer EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+Xvfb -displayfd 3 -screen 0 "${XVFB_SCREEN:-1024x768x24}" -nolisten tcp -noreset \
+  3>"$scratch/display" 2>"$scratch/errors" &
+server=$!
+
+# Xvfb normally answers within a second; a busy machine may take far longer.
+deadline=$((SECONDS + 120))
+until grep -q '^[0-9][0-9]*$' "$scratch/display" 2>/dev/null; do
+  if ! kill -0 "$server" 2>/dev/null || ((SECONDS >= deadline)); then
+    echo "Xvfb did not start:" >&2
+    cat "$scratch/errors" >&2
+    exit 1
+  fi
+  sleep 0.05
+done
+
+status=0
+DISPLAY=":$(head -n 1 "$scratch/display")" "$@" || status=$?
+exit "$status"
