@@ -4,11 +4,12 @@
 #
 #   tools/with_xvfb.sh COMMAND [ARG...]     XVFB_SCREEN=WxHxD (1024x768x24)
 #
-# Xvfb picks a free display itself (-displayfd) and writes its number only
-# once it accepts clients. xvfb-run instead guesses a number from the lock
-# files in /tmp and trusts a signal for readiness; where /tmp is private but
-# the socket namespace is shared with other machines' jobs, its guess can
-# collide, and a program started too early finds no display at all.
+# The server is started with -noreset. Without it (xvfb-run's way) Xvfb
+# resets each time its last client leaves, and a client that connects during
+# the reset is turned away: a script polling the screen with xdotool, while
+# the viewer starts, then leaves SDL no display to open now and then (7 in
+# 200 starts here). Xvfb picks a free display itself (-displayfd) and writes
+# its number only once it accepts clients.
 set -euo pipefail
 if [[ $# -eq 0 ]]; then
   echo "usage: tools/with_xvfb.sh COMMAND [ARG...]" >&2
