@@ -104,10 +104,19 @@ bool StartVideo(const char* className) {
   }
   bool invisible = strcasecmp(driver, "offscreen") == 0 || strcasecmp(driver, "dummy") == 0;
   if (invisible && !DriverNamed(SDL_GetHint(SDL_HINT_VIDEODRIVER), driver)) {
-    fprintf(stderr,
-            "No display to open a window on (SDL fell back to its invisible \"%s\" driver). "
-            "Set DISPLAY, or SDL_VIDEODRIVER=%s to run without one.\n",
-            driver, driver);
+    const char* display = getenv("DISPLAY");
+    if (display != nullptr && *display != '\0') {
+      // A display was named, but it refused us or was not there.
+      fprintf(stderr,
+              "Cannot open the display \"%s\" (SDL fell back to its invisible \"%s\" "
+              "driver).\n",
+              display, driver);
+    } else {
+      fprintf(stderr,
+              "No display to open a window on (SDL fell back to its invisible \"%s\" driver). "
+              "Set DISPLAY, or SDL_VIDEODRIVER=%s to run without one.\n",
+              driver, driver);
+    }
     if (starting) SDL_QuitSubSystem(SDL_INIT_VIDEO);
     return false;
   }

@@ -368,6 +368,16 @@ TEST(WindowLayer, RefusesTheInvisibleDriverSdlFallsBackToWithoutADisplay) {
     }
   }
   {
+    SCOPED_TRACE("a display named but not there");
+    ScopedEnv driver("SDL_VIDEODRIVER", nullptr);
+    ScopedEnv absent("DISPLAY", ":4093");
+    testing::internal::CaptureStderr();
+    HWND window = CreateTestWindow();
+    std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(window, nullptr);
+    EXPECT_NE(errors.find("Cannot open the display \":4093\""), std::string::npos) << errors;
+  }
+  {
     SCOPED_TRACE("asked for by name, among others");
     ScopedEnv driver("SDL_VIDEODRIVER", "x11,OFFSCREEN");
     HWND window = CreateTestWindow();
