@@ -10,7 +10,10 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 title="Darro's Mivo: Use the Key Pad to move around."
-limit=300  # seconds for each wait: valgrind is slow, and the machine busy
+# Seconds for each wait: valgrind is slow, and the machine busy. Its leak
+# check at exit takes longest.
+start_limit=300
+exit_limit=600
 
 if [[ "${1:-}" == "--under-xvfb" ]]; then
   program=$2 map=$3 log=$4
@@ -23,9 +26,11 @@ if [[ "${1:-}" == "--under-xvfb" ]]; then
   viewer=$!
   trap 'kill "$viewer" 2>/dev/null || true' EXIT
 
-  # Polls `condition` every 0.2 s until it holds, the viewer has ended, or
-  # the limit has passed.
+  # wait_for SECONDS CONDITION: polls CONDITION every 0.2 s until it holds,
+  # the viewer has ended, a message box shows, or SECONDS have passed.
   wait_for() {
+    local limit=$1
+    shift
     local deadline=$((SECONDS + limit))
     until "$@"; do
       if ! kill -0 "$viewer" 2>/dev/null; then
@@ -57,23 +62,17 @@ if [[ "${1:-}" == "--under-xvfb" ]]; then
     [[ -n "$brightest" && "$brightest" != 0 ]]
   }
   status=0
-  if wait_for window_mapped && wait_for frame_drawn; then
+  if wait_for "$start_limit" window_mapped && wait_for "$start_limit" frame_drawn; then
     xdotool windowfocus --sync "$window" key Escape
-    # Esc ends the viewer at once; valgrind's leak check takes a while.
-    limit=600
-    if ! wait_for viewer_ended; then
-      status=1
-    fi
+    wait_for "$exit_limit" viewer_ended || status=1
   else
     status=1
   fi
   if ((status != 0)); then
     # Say what is on the screen (a message box titled "Error", say), then
-    # end the viewer: waiting for it could take forever.
+    # end the viewer: it may be waiting for a click that never comes.
     echo "valgrind: windows on the screen:" >&2
     xwininfo -root -children 2>/dev/null | grep '^ *0x' >&2 || true
-    kill "$viewer" 2>/dev/null || true
-    sleep 5
     kill -KILL "$viewer" 2>/dev/null || true
   fi
   set +e

@@ -108,12 +108,7 @@ Xvfb::~Xvfb() {
 }
 
 std::vector<std::string> Xvfb::Environment() const {
-  // LeakSanitizer's tracer now and then crashes ("Tracer caught signal 11")
-  // when it stops a program whose GL driver threads are still there at exit,
-  // failing a sound run. Programs under X are checked for leaks by the
-  // valgrind run instead, as are the tests that start GL.
-  return {"DISPLAY=" + display_, "SDL_VIDEODRIVER=x11",
-          "ASAN_OPTIONS=halt_on_error=1:detect_leaks=0"};
+  return {"DISPLAY=" + display_, "SDL_VIDEODRIVER=x11"};
 }
 
 Process Xvfb::Start(const std::vector<std::string>& argv,

@@ -48,8 +48,9 @@ class Xvfb {
   const std::string& Display() const { return display_; }  // ":N"
 
   // What a program needs to use this server: DISPLAY, and SDL_VIDEODRIVER=x11
-  // over the offscreen driver the tests run with; no leak checker at exit
-  // in sanitizer builds (see xvfb.cpp).
+  // over the offscreen driver the tests run with. The rest of the test's
+  // environment passes on, its sanitizer options included (tests that use
+  // this server are GL tests, which run without the leak checker).
   std::vector<std::string> Environment() const;
 
   // Starts a program on this server; `env` as for Process::Start, applied
