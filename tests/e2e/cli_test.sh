@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# The program where no window can be shown: the command line, and each
+# message on stderr with its status.
+#
+#   tests/e2e/cli_test.sh MIVO DEMO_MAP
+source "$(dirname "$0")/lib.sh"
+mivo=$1 map=$2
+export DISPLAY= SDL_VIDEODRIVER=offscreen
+
+# expect STATUS TEXT ARGS...: the program ends with STATUS and says TEXT.
+expect() {
+  local status=$1 text=$2 got=0
+  shift 2
+  timeout 60 "$mivo" "$@" >"$scratch/out" 2>"$scratch/err" || got=$?
+  [[ $got -eq $status ]] || fail "$*: status $got, not $status"
+  grep -qF -- "$text" "$scratch/out" "$scratch/err" || fail "$*: no \"$text\" in $(cat "$scratch/err")"
+}
+
+expect 0 "Usage:" --help
+[[ ! -s $scratch/err ]] || fail "--help wrote to stderr"
+expect 2 "Usage:" --fast
+expect 2 "Usage:" a.bsp b.bsp
+[[ ! -s $scratch/out ]] || fail "a usage error wrote to stdout"
+expect 1 "Error opening bsp file (not found?)" /nonexistent/maps/start.bsp
+head -c 2000 "$map" >"$scratch/cut.bsp"
+expect 1 "Error reading bsp file (truncated or damaged?)" "$scratch/cut.bsp"
+# With no display at all, SDL would fall back to a window nobody sees.
+SDL_VIDEODRIVER= expect 1 "Error creating the main window (no display?)" "$map"
+echo "cli: all checks passed"

@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# The real program under X with real key presses: its window, its frames
+# against the reference pictures, resizing, the three ways it ends, and
+# the box it shows for a map it cannot open.
+#
+#   tools/with_xvfb.sh tests/e2e/program_test.sh MIVO DEMO_MAP
+source "$(dirname "$0")/lib.sh"
+mivo=$1 map=$2
+
+start "$map"
+wait_for window "$title" >/dev/null || fail "no window: $(cat "$scratch/stderr")"
+main=$(window "$title")
+info=$(xwininfo -id "$main")
+for line in "Absolute upper-left X:  0" "Absolute upper-left Y:  0" "Width: 640" "Height: 480"; do
+  grep -qF "$line" <<<"$info" || fail "window is not at (0, 0) and 640 x 480: $info"
+done
+xprop -id "$main" WM_CLASS | grep -qF '"Mivo"' || fail "class: $(xprop -id "$main" WM_CLASS)"
+wait_for shows first || fail "first frame"
+
+# Key pad with Num Lock on: forward, forward, turn left, up, right, turn
+# right twice, wireframe.
+xdotool key Num_Lock
+keys KP_8 KP_8 KP_4 KP_Add KP_1 KP_6 KP_6 KP_7
+wait_for shows wire || fail "frame after the key pad"
+# Back, down, left; keys without a command; the main keyboard's signs and
+# letters; filled again.
+keys KP_2 KP_Subtract KP_3 5 x Return space \
+  BackSpace period 0 W f
+wait_for shows filled || fail "frame after the main keyboard"
+
+# A larger window keeps the 640 x 480 viewport at its lower-left corner and
+# the view; the rest is black.
+xdotool windowsize "$main" 800 600
+wait_for shows filled 640x480+0+120 || fail "frame after resizing"
+black 160x600+640+0 && black 640x120+0+0 || fail "outside the viewport is not black"
+keys Escape Escape
+ended 0
+
+# The close box and SIGTERM end a viewer that shows its map with status 0.
+for how in close-box SIGTERM; do
+  start "$map"
+  wait_for shows first || fail "first frame before $how"
+  if [[ $how == close-box ]]; then close "$(window "$title")"; else kill -TERM "$viewer"; fi
+  ended 0
+done
+
+# A missing map: the message in a box, and no main window; OK ends with 1.
+start /nonexistent/maps/start.bsp
+wait_for window Error >/dev/null || fail "no message box: $(cat "$scratch/stderr")"
+[[ -z $(window "$title") ]] || fail "the main window shows behind the message"
+main=$(window Error)
+keys Return
+ended 1
+echo "program: all checks passed"

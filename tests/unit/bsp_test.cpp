@@ -1,0 +1,236 @@
+// Reading map files and loading the level: the readers' contract, the
+// colours, and what each kind of damaged file leaves the user with.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <cstring>
+#include <functional>
+
+#include "bsp/level.h"
+#include "tests/unit/support.h"
+
+namespace {
+
+const std::string kReadError = "Error reading bsp file (truncated or damaged?)\n";
+const std::string kReferenceError =
+    "Error: bsp file is damaged (bad face, edge or vertex reference).\n";
+
+// Six faces facing in; edge 0 is the writer's unused dummy, as compilers
+// leave it.
+MapDraft Room() {
+  MapDraft map;
+  AddRoom(map, {352, 160, 0}, {736, 800, 192});
+  return map;
+}
+
+Bytes Changed(const std::function<void(MapDraft&)>& change) {
+  MapDraft map = Room();
+  change(map);
+  return BspBytes(map);
+}
+
+BspModel World(int32_t faceStart, int32_t faceTotal) {
+  BspModel model{};
+  model.faceStart = faceStart;
+  model.faceTotal = faceTotal;
+  return model;
+}
+
+class Bsp : public testing::Test {
+ protected:
+  void TearDown() override { ResetMapState(); }
+};
+
+}  // namespace
+
+TEST_F(Bsp, DamagedFilesAreRefusedWithTheirMessage) {
+  const Bytes good = BspBytes(Room());
+  const BspHeader header = HeaderOf(good);
+  const int64_t end = static_cast<int64_t>(good.size());
+  struct Case {
+    std::string what;
+    Bytes bytes;
+    std::string outcome;
+  };
+  std::vector<Case> cases = {
+      {"sound", good, "loads"},
+      {"empty file", {}, "open fails"},
+      {"cut inside the header", Bytes(good.begin(), good.begin() + 123), "open fails"},
+      {"faces lump 5 bytes over a record", WithLump(good, 7, header.lumps[7].offset,
+                                                    header.lumps[7].length + 5), "loads"},
+      // Counted in 16 bits: 4,294,967,295 / 20 keeps 52,428 faces, more
+      // than the file holds.
+      {"faces lump of 2^32 - 1 bytes", WithLump(good, 7, header.lumps[7].offset, UINT32_MAX),
+       kReadError},
+      {"world model's faces past the lump", Changed([](MapDraft& m) { m.models = {World(1, 6)}; }),
+       kReferenceError},
+      {"negative first face", Changed([](MapDraft& m) { m.models = {World(-1, 2)}; }),
+       kReferenceError},
+      {"no world faces, any start", Changed([](MapDraft& m) { m.models = {World(-9, 0)}; }),
+       "loads"},
+      {"surface edges past the lump",
+       Changed([](MapDraft& m) { m.faces[5].surfEdgeStart = int32_t(m.surfEdges.size()) - 3; }),
+       kReferenceError},
+      {"negative first surface edge", Changed([](MapDraft& m) { m.faces[0].surfEdgeStart = -1; }),
+       kReferenceError},
+      {"faces without corners, any start", Changed([](MapDraft& m) {
+         m.faces[0] = m.faces[1] = {};
+         m.faces[0].surfEdgeStart = m.faces[1].surfEdgeStart = -7;
+         m.faces[1].surfEdgeTotal = -1;
+       }),
+       "loads"},
+      {"edge past the lump", Changed([](MapDraft& m) { m.surfEdges[2] = int32_t(m.edges.size()); }),
+       kReferenceError},
+      {"walked back, edge past the lump",
+       Changed([](MapDraft& m) { m.surfEdges[2] = -int32_t(m.edges.size()); }), kReferenceError},
+      {"start vertex past the lump",
+       Changed([](MapDraft& m) { m.edges[m.surfEdges[0]].startVertex = 8; }), kReferenceError},
+      {"end vertex past the lump, never walked from", Changed([](MapDraft& m) {
+         m.edges[m.surfEdges[0]].endVertex = 8;
+         for (SurfEdge& s : m.surfEdges) s = s < 0 ? -s : s;
+       }),
+       "loads"},
+      // Zero walks edge 0 from its end.
+      {"surface edge 0, end vertex past the lump", Changed([](MapDraft& m) {
+         m.surfEdges[0] = 0;
+         m.edges[0] = {0, 8};
+       }),
+       kReferenceError},
+      {"surface edge 0, start vertex past the lump", Changed([](MapDraft& m) {
+         m.surfEdges[0] = 0;
+         m.edges[0] = {8, 0};
+       }),
+       "loads"},
+  };
+  const char* names[] = {"vertices", "faces", "edges", "surface edges", "models"};
+  int i = 0;
+  for (int lump : {3, 7, 12, 13, 14}) {
+    const BspLump at = header.lumps[lump];
+    cases.push_back({std::string(names[i]) + " run past the end",
+                     WithLump(good, lump, end - 2, at.length), kReadError});
+    cases.push_back({std::string(names[i++]) + " at a negative offset",
+                     WithLump(good, lump, -at.length, at.length), kReadError});
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(Outcome(c.bytes), c.outcome);
+  }
+}
+
+TEST_F(Bsp, LevelHoldsTheFileRecordsAndTheKnownColours) {
+  const MapDraft map = Room();
+  ASSERT_EQ(LoadBytes(BspBytes(map)), 0);
+  ASSERT_EQ(Level.faceCount, 6);
+  ASSERT_EQ(Level.edgeCount, map.edges.size());
+  ASSERT_EQ(Level.surfEdgeCount, 24u);
+  ASSERT_EQ(Level.vertexCount, 8);
+  EXPECT_EQ(Level.worldModel.faceTotal, 6);
+  EXPECT_EQ(memcmp(Level.faces, map.faces.data(), 6 * sizeof(BspFace)), 0);
+  EXPECT_EQ(memcmp(Level.edges, map.edges.data(), map.edges.size() * sizeof(BspEdge)), 0);
+  EXPECT_EQ(memcmp(Level.surfEdges, map.surfEdges.data(), 24 * sizeof(SurfEdge)), 0);
+  EXPECT_EQ(memcmp(Level.vertices, map.vertices.data(), 8 * sizeof(BspVertex)), 0);
+  // Three values a face, red first, from the generator's known start.
+  const int first[3][3] = {{41, 18467, 6334}, {26500, 19169, 15724}, {11478, 29358, 26962}};
+  for (int i = 0; i < 3; ++i) {
+    const FaceColor& c = Level.faceColors[i];
+    EXPECT_EQ(c.red, first[i][0] / 32768.0f) << i;
+    EXPECT_EQ(c.green, first[i][1] / 32768.0f) << i;
+    EXPECT_EQ(c.blue, first[i][2] / 32768.0f) << i;
+  }
+  EXPECT_EQ(NextRandom(), 4827) << "six faces draw exactly 18 values";
+
+  FreeLevel();
+  FreeLevel();
+  EXPECT_TRUE(Level.faces == nullptr && Level.edges == nullptr && Level.surfEdges == nullptr &&
+              Level.vertices == nullptr && Level.faceColors == nullptr);
+
+  ASSERT_EQ(LoadBytes(BspBytes(MapDraft{})), 0);
+  EXPECT_EQ(RandomState, 1u) << "no faces, no colours drawn";
+}
+
+TEST_F(Bsp, CountsCutFacesAndVerticesTo16Bits) {
+  struct Case {
+    int lump;
+    uint32_t length;
+    uint32_t count;
+  } cases[] = {{7, 45, 2},          {7, 65536 * 20, 0},     {7, 65537 * 20, 1},
+               {3, 13, 1},          {3, 65536 * 12, 0},     {3, 65537 * 12 + 11, 1},
+               {12, UINT32_MAX, UINT32_MAX / 4}, {13, 65536 * 4, 65536}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.lump);
+    BspFile.header.lumps[c.lump].length = c.length;
+    uint32_t count = c.lump == 7 ? CountFaces() : c.lump == 3 ? CountVertices()
+                   : c.lump == 12 ? CountEdges() : CountSurfEdges();
+    EXPECT_EQ(count, c.count);
+  }
+}
+
+TEST_F(Bsp, ReadersKeepThePositionAndReadNothingOutsideTheFile) {
+  BspVertex vertex;
+  EXPECT_EQ(ReadVertices(&vertex), 1) << "no file open yet";
+  Bytes bytes = BspBytes(Room());
+  const BspLump vertices = HeaderOf(bytes).lumps[3];
+  bytes.resize(vertices.offset + 30);  // two and a half vertices, then the end
+  ASSERT_EQ(Outcome(bytes), kReadError);
+
+  BspVertex read[8];
+  memset(read, 0xAB, sizeof read);
+  EXPECT_EQ(ReadVertices(read), 1);
+  EXPECT_EQ(ftell(BspFile.stream), vertices.offset + 30) << "a short read stays where it stopped";
+  EXPECT_EQ(memcmp(read, bytes.data() + vertices.offset, 30), 0);
+  EXPECT_EQ(reinterpret_cast<uint8_t*>(read)[30], 0xAB) << "nothing written past the bytes read";
+
+  BspModel model;
+  EXPECT_EQ(ReadModel(&model, 0), 1) << "the models lump is cut off";
+  fseek(BspFile.stream, 17, SEEK_SET);
+  EXPECT_EQ(ReadBspHeader(&BspFile.header), 0);
+  EXPECT_EQ(ftell(BspFile.stream), 17) << "a read that succeeds puts the position back";
+  EXPECT_EQ(OpenBspFile("/proc/self/exe"), 1) << "a second open";
+  EXPECT_EQ(BspFile.header.lumps[3].offset, vertices.offset);
+
+  ResetMapState();
+  EXPECT_EQ(OpenBspFile("/nonexistent.bsp"), 1);
+  EXPECT_EQ(BspFile.stream, nullptr);
+}
+
+namespace {
+
+[[noreturn]] void LoadHugeEdges() {
+  Bytes bytes = WithLump(BspBytes(Room()), 12, 124, 0xFFFFFFF0u);
+  rlimit limit = {1u << 30, 1u << 30};
+  setrlimit(RLIMIT_AS, &limit);
+  bool failed = LoadBytes(bytes) == 1;
+  bool partial = Level.faces != nullptr && Level.faceColors != nullptr &&
+                 Level.edgeCount == 0x3FFFFFFC && Level.edges == nullptr &&
+                 Level.surfEdges == nullptr && Level.surfEdgeCount == 0;
+  FreeLevel();
+  exit(failed && partial ? 0 : 1);
+}
+
+}  // namespace
+
+TEST(BspDeathTest, FailedAllocationSaysWhichAndLeavesThePartForFreeLevel) {
+#ifdef __SANITIZE_ADDRESS__
+  GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit";
+#endif
+  EXPECT_EXIT(LoadHugeEdges(), testing::ExitedWithCode(0), "Error allocating edges array\\.");
+}
+
+TEST_F(Bsp, RealMapsLoad) {
+  const char* dir = getenv("MIVO_REAL_MAPS");
+  if (dir == nullptr || *dir == '\0') GTEST_SKIP() << "MIVO_REAL_MAPS is not set";
+  struct Case {
+    const char* name;
+    int faces, worldFaces, vertices;
+  } cases[] = {{"tiny-room.bsp", 6, 6, 8}, {"cube.bsp", 6, 6, 8},
+               {"libre-e1m1.bsp", 11102, 10175, 14444}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ResetMapState();
+    ASSERT_EQ(OpenBspFile((std::string(dir) + "/" + c.name).c_str()), 0);
+    ASSERT_EQ(LoadLevel(), 0);
+    EXPECT_EQ(Level.faceCount, c.faces);
+    EXPECT_EQ(Level.worldModel.faceTotal, c.worldFaces);
+    EXPECT_EQ(Level.vertexCount, c.vertices);
+  }
+}

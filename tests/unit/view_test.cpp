@@ -1,0 +1,212 @@
+// The view with real GL (Mesa) in windows of the layer: what a frame
+// shows of levels made for the case, and the key commands in the
+// program's own window, driven through its window procedure.
+#include <gtest/gtest.h>
+
+#include <array>
+
+#include "app/app.h"
+#include "app/options.h"
+#include "bsp/level.h"
+#include "platform/gl.h"
+#include "platform/sdl_state.h"
+#include "platform/sdl_win32_testing.h"
+#include "tests/unit/support.h"
+#include "view/render.h"
+
+namespace {
+
+class Frame : public testing::Test {
+ protected:
+  void SetUp() override {
+    window = OpenGlWindow();
+    InitGlState();
+    SetupProjection();
+    PlaceCamera();
+  }
+  void TearDown() override {
+    ResetMapState();
+    DestroyWindow(window);
+  }
+
+  uint32_t Draw(const MapDraft& map) {
+    EXPECT_EQ(LoadBytes(BspBytes(map)), 0);
+    DrawLevel();
+    return PixelAt(320, 240);
+  }
+
+  HWND window = nullptr;
+};
+
+// A square d units ahead of the starting eye, looking at it.
+MapDraft Ahead(float d, Facing facing = Facing::kMinusY) {
+  MapDraft map;
+  const float half = 1 + d / 10;
+  AddRect(map, {544 - half, 288 + d, 32 - half}, {544 + half, 288 + d, 32 + half}, facing);
+  return map;
+}
+
+}  // namespace
+
+TEST_F(Frame, ShowsWhatLiesAheadBetweenTheNearAndFarPlanes) {
+  for (float d : {0.5f, 1.5f, 9990.0f, 10010.0f}) {
+    SCOPED_TRACE(d);
+    EXPECT_EQ(Draw(Ahead(d)) != 0, d > 1 && d < 10000);
+  }
+}
+
+TEST_F(Frame, FacesThatWindCounterClockwiseAreNeitherFilledNorOutlined) {
+  for (GLenum mode : {GL_FILL, GL_LINE}) {
+    glPolygonMode(GL_FRONT, mode);
+    for (Facing facing : {Facing::kMinusY, Facing::kPlusY}) {
+      SCOPED_TRACE(testing::Message() << "mode " << mode << ", facing " << int(facing));
+      Draw(Ahead(100, facing));
+      int lit = 0;
+      for (int y = 0; y < 480; y += 2) {
+        for (int x = 0; x < 640; x += 2) lit += PixelAt(x, y) != 0;
+      }
+      EXPECT_EQ(lit > 0, facing == Facing::kMinusY);  // only the side facing the eye
+    }
+  }
+}
+
+TEST_F(Frame, DrawnFacesTakeColoursFromTheStartOfTheColourArray) {
+  MapDraft map = Ahead(5000);
+  AddRect(map, {444, 388, -68}, {644, 388, 132}, Facing::kMinusY);
+  BspModel world{};
+  world.faceStart = 1;
+  world.faceTotal = 1;
+  map.models = {world};
+  // Colour 0: (41, 18467, 6334) / 32768 in 8 bits.
+  EXPECT_EQ(Draw(map), 0x009031u);
+  // A world without faces: the frame is cleared and nothing drawn.
+  map.models[0].faceTotal = 0;
+  EXPECT_EQ(Draw(map), 0u);
+}
+
+TEST_F(Frame, SurfaceEdgeZeroWalksEdgeZeroFromItsEnd) {
+  // A triangle around the centre, corners clockwise on the screen: the top
+  // comes from the end of edge 0; its start lies far below, and a triangle
+  // from there would wind the other way.
+  MapDraft map;
+  map.vertices = {{544, 388, 52}, {564, 388, 12}, {524, 388, 12}, {544, 388, -500}};
+  map.edges = {{3, 0}, {1, 2}, {2, 0}};
+  map.surfEdges = {0, 1, 2};
+  BspFace face{};
+  face.surfEdgeTotal = 3;
+  map.faces = {face};
+  EXPECT_NE(Draw(map), 0u);
+}
+
+namespace {
+
+// The eye's map position, from the modelview matrix: -R^T t, back from GL's
+// axes (x, z, -y) to the map's.
+std::array<float, 3> Eye() {
+  float m[16];
+  glGetFloatv(GL_MODELVIEW_MATRIX, m);
+  float e[3];
+  for (int i = 0; i < 3; ++i) e[i] = -(m[i * 4] * m[12] + m[i * 4 + 1] * m[13] + m[i * 4 + 2] * m[14]);
+  return {e[0], -e[2], e[1]};
+}
+
+class Keys : public testing::Test {
+ protected:
+  void SetUp() override {
+    MapPath = MIVO_DEMO_MAP;
+    window = OpenWindow(WindowProc);  // WM_CREATE runs the program's start-up
+    ASSERT_NE(Level.faces, nullptr);
+  }
+  void TearDown() override { DestroyWindow(window); }
+
+  // The eye after typing `characters` from the starting view.
+  std::array<float, 3> EyeAfter(const std::string& characters) {
+    glLoadIdentity();
+    PlaceCamera();
+    for (char c : characters) WindowProc(window, WM_CHAR, static_cast<unsigned char>(c), 0);
+    return Eye();
+  }
+
+  HWND window = nullptr;
+};
+
+void ExpectNear(std::array<float, 3> got, std::array<float, 3> want) {
+  for (int i = 0; i < 3; ++i) EXPECT_NEAR(got[i], want[i], 0.01f) << "axis " << i;
+}
+
+}  // namespace
+
+TEST_F(Keys, MoveAndTurnTheEyeAlongItsOwnAxes) {
+  struct Case {
+    const char* characters;
+    std::array<float, 3> eye;
+  } cases[] = {
+      {"", {544, 288, 32}},       {"8", {544, 308, 32}},      {"2", {544, 268, 32}},
+      {"1", {564, 288, 32}},      {"3", {524, 288, 32}},      {"+", {544, 288, 52}},
+      {".", {544, 288, 52}},      {"-", {544, 288, 12}},      {"0", {544, 288, 12}},
+      {"48", {540.53f, 307.70f, 32}}, {"68", {547.47f, 307.70f, 32}},
+      {"464682821313+-", {544, 288, 32}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.characters);
+    ExpectNear(EyeAfter(c.characters), c.eye);
+  }
+  // 36 turns of 10 degrees bring back the starting matrix.
+  float start[16], turned[16];
+  EyeAfter("");
+  glGetFloatv(GL_MODELVIEW_MATRIX, start);
+  EyeAfter(std::string(36, '4'));
+  glGetFloatv(GL_MODELVIEW_MATRIX, turned);
+  for (int i = 0; i < 16; ++i) EXPECT_NEAR(turned[i], start[i], 1e-3f) << i;
+}
+
+TEST_F(Keys, CommandsAskForARepaintAndOthersDoNothing) {
+  struct Case {
+    int character;
+    bool command;
+    GLint frontMode;
+  } cases[] = {{'w', true, GL_LINE}, {'f', true, GL_FILL}, {'W', true, GL_LINE},
+               {'F', true, GL_FILL}, {'7', true, GL_LINE}, {'9', true, GL_FILL},
+               {'8', true, GL_FILL}, {'5', false, GL_FILL}, {8, false, GL_FILL},
+               {13, false, GL_FILL}, {' ', false, GL_FILL}, {'X', false, GL_FILL}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.character);
+    ValidateRect(window, nullptr);
+    const std::array<float, 3> before = Eye();
+    WindowProc(window, WM_CHAR, static_cast<WPARAM>(c.character), 0);
+    EXPECT_EQ(MainWindow.invalid, c.command);
+    GLint modes[2];
+    glGetIntegerv(GL_POLYGON_MODE, modes);
+    EXPECT_EQ(modes[0], c.frontMode);
+    EXPECT_EQ(modes[1], GL_FILL) << "back faces keep their mode";
+    if (!c.command) {
+      EXPECT_EQ(Eye(), before);
+    }
+  }
+}
+
+TEST_F(Keys, EscapeEndsOnceAndNothingTouchesWhatItFreed) {
+  ValidateRect(window, nullptr);
+  WindowProc(window, WM_CHAR, 27, 0);
+  EXPECT_EQ(Level.faces, nullptr);
+  EXPECT_FALSE(MainWindow.invalid) << "no repaint after Esc";
+  // A second Esc, keys, a resize, a repaint and the window's end: nothing
+  // is released twice or drawn with what was released.
+  for (UINT message : {WM_CHAR, WM_SIZE, WM_PAINT, WM_DESTROY}) {
+    WindowProc(window, message, message == WM_CHAR ? 27 : 0, 0);
+  }
+  WindowProc(window, WM_CHAR, '8', 0);
+  MSG msg;
+  EXPECT_EQ(GetMessageA(&msg, nullptr, 0, 0), 0) << "the quit request";
+  EXPECT_EQ(msg.wParam, 0u);
+}
+
+TEST(AppDeathTest, PaletteFormatIsRefusedAndTheProgramEndsNormally) {
+  EXPECT_EXIT(
+      {
+        PretendPalettePixelFormat(true);
+        MapPath = MIVO_DEMO_MAP;
+        exit(WinMain(nullptr, nullptr, nullptr, SW_SHOWDEFAULT));
+      },
+      testing::ExitedWithCode(0), "Error: this window wants a palette! \\(no more implemented\\)");
+}
