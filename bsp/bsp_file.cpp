@@ -130,3 +130,8 @@ int ReadVertices(BspVertex* vertices) {
     SwapInPlace(vertex.z);
   });
 }
+
+int ReadEntities(char* text) {
+  return ReadRecords(text, BspFile.header.lumps[kEntitiesLump].offset, 1,
+                     BspFile.header.lumps[kEntitiesLump].length);
+}

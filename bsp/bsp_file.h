@@ -21,6 +21,7 @@ static_assert(sizeof(BspLump) == 8);
 static_assert(offsetof(BspLump, length) == 4);
 
 constexpr int kLumpCount = 15;
+constexpr int kEntitiesLump = 0;
 constexpr int kVerticesLump = 3;
 constexpr int kFacesLump = 7;
 constexpr int kEdgesLump = 12;
@@ -99,3 +100,6 @@ int ReadFaces(BspFace* faces);
 int ReadEdges(BspEdge* edges);
 int ReadSurfEdges(SurfEdge* surfEdges);
 int ReadVertices(BspVertex* vertices);
+
+// The entities lump's text, `lumps[0].length` bytes of it.
+int ReadEntities(char* text);

@@ -54,6 +54,18 @@ bool ReferencesAreSound() {
   return true;
 }
 
+// The player start, when the entities lump can be read at all: a lump that
+// is missing, outside the file or too large to hold leaves none, and is not
+// an error.
+PlayerStart ReadPlayerStart() {
+  const uint32_t length = BspFile.header.lumps[kEntitiesLump].length;
+  char* text = static_cast<char*>(malloc(length != 0 ? length : 1));
+  PlayerStart start{};
+  if (text != nullptr && ReadEntities(text) == 0) start = FindPlayerStart(text, length);
+  free(text);
+  return start;
+}
+
 }  // namespace
 
 int NextRandom() {
@@ -95,6 +107,7 @@ int LoadLevel() {
   if (ReadVertices(Level.vertices) != 0) return Fail(kReadError);
 
   if (!ReferencesAreSound()) return Fail(kReferenceError);
+  Level.start = ReadPlayerStart();
   return 0;
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "bsp/bsp_file.h"
+#include "bsp/entities.h"
 
 struct FaceColor {
   float red;  // each k / 32768 for a whole k below 32768: exact, in [0, 1)
@@ -26,6 +27,7 @@ struct Level {
   BspVertex* vertices;
   uint16_t vertexCount;
   FaceColor* faceColors;  // entry i belongs to face record i; faceCount of them
+  PlayerStart start;      // where the view starts; drawing does not need it
 };
 
 // The type and its one instance share the name; write `struct Level` for

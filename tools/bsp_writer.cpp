@@ -227,8 +227,11 @@ void PutLump(std::vector<uint8_t>& out, const MapDraft& map, int lump) {
       }
       break;
     }
+    case kEntitiesLump:
+      if (!map.entities.empty()) PutBytes(out, reinterpret_cast<const uint8_t*>(map.entities.c_str()), map.entities.size() + 1);
+      break;
     default:
-      break;  // entities, textures, nodes, leaves, lighting...: left empty
+      break;  // textures, nodes, leaves, lighting...: left empty
   }
 }
 

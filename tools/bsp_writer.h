@@ -57,6 +57,7 @@ struct DraftLookup {
 
 struct MapDraft {
   int32_t version = 29;
+  std::string entities;  // the entities lump's text; written with a closing zero byte
   std::vector<BspVertex> vertices;
   std::vector<BspEdge> edges;
   std::vector<SurfEdge> surfEdges;

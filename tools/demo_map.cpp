@@ -66,6 +66,9 @@ void AddPillar(MapDraft& map, float x, float y, float floor, float ceiling) {
 // little above, so the first frame looks through it into the second room.
 MapDraft DemoMap() {
   MapDraft map;
+  map.entities =
+      "{\n\"classname\" \"worldspawn\"\n}\n"
+      "{\n\"classname\" \"info_player_start\"\n\"origin\" \"544 288 32\"\n\"angle\" \"90\"\n}\n";
   const float hallFloor = 0, hallCeiling = 224;
   const float west = 320, east = 768, south = 160, north = 1056;
   const float stepsStart = 800, stepDepth = 32, stepHeight = 16;

@@ -23,8 +23,15 @@ void SetupProjection() {
 }
 
 void PlaceCamera() {
-  // Map point (544, 288, 32) is GL point (544, 32, -288).
-  glTranslatef(-544.0f, -32.0f, 288.0f);
+  const PlayerStart& start = Level.start;
+  if (!start.found) {
+    // Map point (544, 288, 32) is GL point (544, 32, -288).
+    glTranslatef(-544.0f, -32.0f, 288.0f);
+    return;
+  }
+  // The unturned view looks along +y, which is yaw 90.
+  if (start.angle != 90.0f) glRotatef(90.0f - start.angle, 0.0f, 1.0f, 0.0f);
+  glTranslatef(-start.origin[0], -start.origin[2], start.origin[1]);
 }
 
 void DrawLevel() {

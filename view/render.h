@@ -10,7 +10,8 @@ void InitGlState();
 // size; leaves the modelview matrix current and untouched.
 void SetupProjection();
 
-// The starting view: the eye at map point (544, 288, 32) looking along +y.
+// The starting view: the map's player start, or without one the eye at map
+// point (544, 288, 32) looking along +y.
 void PlaceCamera();
 
 // Clears the frame and draws every face of the world model as one flat

@@ -56,6 +56,8 @@ TEST_F(Bsp, DamagedFilesAreRefusedWithTheirMessage) {
       {"sound", good, "loads"},
       {"empty file", {}, "open fails"},
       {"cut inside the header", Bytes(good.begin(), good.begin() + 123), "open fails"},
+      {"entities past the end", WithLump(good, 0, end + 9, 99), "loads"},
+      {"entities of 2^32 - 1 bytes", WithLump(good, 0, 0, UINT32_MAX), "loads"},
       {"faces lump 5 bytes over a record", WithLump(good, 7, header.lumps[7].offset,
                                                     header.lumps[7].length + 5), "loads"},
       // Counted in 16 bits: 4,294,967,295 / 20 keeps 52,428 faces, more
@@ -216,14 +218,50 @@ TEST(BspDeathTest, FailedAllocationSaysWhichAndLeavesThePartForFreeLevel) {
   EXPECT_EXIT(LoadHugeEdges(), testing::ExitedWithCode(0), "Error allocating edges array\\.");
 }
 
+TEST(Entities, PlayerStartIsTheFirstInfoPlayerStartElseDeathmatch) {
+  struct Case {
+    const char* what;
+    std::string text;
+    PlayerStart start;
+  } cases[] = {
+      {"start", "{\n\"classname\" \"info_player_start\"\n\"origin\" \"544 288 32\"\n\"angle\" "
+                "\"90\"\n}\n", {true, {544, 288, 32}, 90}},
+      {"start after deathmatch", R"({"classname" "info_player_deathmatch" "origin" "1 2 3"}
+        {"origin" "-1.5 2e1 3" "classname" "info_player_start" "angle" "east"})",
+       {true, {-1.5f, 20, 3}, 0}},
+      {"deathmatch; a bad origin passed over", R"({"classname" "info_player_start" "origin" "1 2"}
+        {"classname" "info_player_deathmatch" "origin" "4 5 6" "angle" "-0.5"})",
+       {true, {4, 5, 6}, -0.5f}},
+      {"damage after a deathmatch start", R"({"classname" "info_player_deathmatch" "origin"
+        "7 8 9"} junk {"classname" "info_player_start" "origin" "1 2 3"})", {true, {7, 8, 9}, 0}},
+      {"none", R"({"classname" "worldspawn"})", {}},
+      {"unterminated", R"({"classname" "info_player_start" "origin" "1 2 3)", {}},
+      {"unclosed", R"({"classname" "info_player_start" "origin" "1 2 3")", {}},
+      {"nonsense", "\x01\xff{}", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    // Exactly the text's bytes, unterminated, so reading past them is caught.
+    const std::vector<char> text(c.text.begin(), c.text.end());
+    const PlayerStart got = FindPlayerStart(text.data(), text.size());
+    EXPECT_EQ(got.found, c.start.found);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(got.origin[i], c.start.origin[i]);
+    EXPECT_EQ(got.angle, c.start.angle);
+  }
+  EXPECT_FALSE(FindPlayerStart(cases[0].text.data(), cases[0].text.size() - 3).found)
+      << "cut before its closing brace";
+}
+
 TEST_F(Bsp, RealMapsLoad) {
   const char* dir = getenv("MIVO_REAL_MAPS");
   if (dir == nullptr || *dir == '\0') GTEST_SKIP() << "MIVO_REAL_MAPS is not set";
   struct Case {
     const char* name;
     int faces, worldFaces, vertices;
-  } cases[] = {{"tiny-room.bsp", 6, 6, 8}, {"cube.bsp", 6, 6, 8},
-               {"libre-e1m1.bsp", 11102, 10175, 14444}};
+    float start[4];  // where the player starts, and the angle
+  } cases[] = {{"tiny-room.bsp", 6, 6, 8, {0, -2, -544, 0}},
+               {"cube.bsp", 6, 6, 8, {56, -208, 136, 0}},
+               {"libre-e1m1.bsp", 11102, 10175, 14444, {464, 2048, -200, -0.0f}}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ResetMapState();
@@ -232,5 +270,9 @@ TEST_F(Bsp, RealMapsLoad) {
     EXPECT_EQ(Level.faceCount, c.faces);
     EXPECT_EQ(Level.worldModel.faceTotal, c.worldFaces);
     EXPECT_EQ(Level.vertexCount, c.vertices);
+    const PlayerStart& s = Level.start;
+    EXPECT_TRUE(s.found);
+    EXPECT_EQ((std::vector<float>{s.origin[0], s.origin[1], s.origin[2], s.angle}),
+              (std::vector<float>(c.start, c.start + 4)));
   }
 }

@@ -160,6 +160,29 @@ TEST_F(Keys, MoveAndTurnTheEyeAlongItsOwnAxes) {
   for (int i = 0; i < 16; ++i) EXPECT_NEAR(turned[i], start[i], 1e-3f) << i;
 }
 
+TEST_F(Keys, PlayerStartGivesTheViewTheKeysWouldGiveFromTheFixedOne) {
+  struct Case {
+    PlayerStart start;
+    const char* characters;
+  } cases[] = {{{false, {1, 2, 3}, 45}, ""},
+               {{true, {544, 288, 32}, 90}, ""},
+               {{true, {544, 308, 32}, 90}, "8"},
+               {{true, {544, 288, 32}, 100}, "4"},
+               {{true, {524, 288, 32}, 80}, "36"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.characters);
+    float want[16], got[16];
+    Level.start = {};
+    EyeAfter(c.characters);
+    glGetFloatv(GL_MODELVIEW_MATRIX, want);
+    Level.start = c.start;
+    glLoadIdentity();
+    PlaceCamera();
+    glGetFloatv(GL_MODELVIEW_MATRIX, got);
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(got[i], want[i], 1e-4f) << i;
+  }
+}
+
 TEST_F(Keys, CommandsAskForARepaintAndOthersDoNothing) {
   struct Case {
     int character;
