@@ -54,6 +54,12 @@ int ReadLump(T* destination, int lump, uint32_t count, SwapFields swapFields) {
   return 0;
 }
 
+void SwapVertex(BspVertex& vertex) {
+  SwapInPlace(vertex.x);
+  SwapInPlace(vertex.y);
+  SwapInPlace(vertex.z);
+}
+
 }  // namespace
 
 int ReadBspHeader(BspHeader* header) {
@@ -104,6 +110,38 @@ uint16_t CountVertices() {
   return static_cast<uint16_t>(BspFile.header.lumps[kVerticesLump].length / sizeof(BspVertex));
 }
 
+BspFormat FormatOf(int32_t version) {
+  if (version == 29 || version == 30) return kBsp29Format;
+  if (version == kBsp2Version || version == k2psbVersion) return kBsp2Format;
+  return kUnsupportedFormat;
+}
+
+uint32_t CountBsp2Faces() { return BspFile.header.lumps[kFacesLump].length / sizeof(Bsp2Face); }
+
+uint32_t CountBsp2Edges() { return BspFile.header.lumps[kEdgesLump].length / sizeof(Bsp2Edge); }
+
+uint32_t CountBsp2Vertices() {
+  return BspFile.header.lumps[kVerticesLump].length / sizeof(BspVertex);
+}
+
+int ReadBsp2Faces(Bsp2Face* faces) {
+  return ReadLump(faces, kFacesLump, CountBsp2Faces(), [](Bsp2Face& face) {
+    SwapInPlace(face.surfEdgeStart);
+    SwapInPlace(face.surfEdgeTotal);
+  });
+}
+
+int ReadBsp2Edges(Bsp2Edge* edges) {
+  return ReadLump(edges, kEdgesLump, CountBsp2Edges(), [](Bsp2Edge& edge) {
+    SwapInPlace(edge.startVertex);
+    SwapInPlace(edge.endVertex);
+  });
+}
+
+int ReadBsp2Vertices(BspVertex* vertices) {
+  return ReadLump(vertices, kVerticesLump, CountBsp2Vertices(), SwapVertex);
+}
+
 int ReadFaces(BspFace* faces) {
   return ReadLump(faces, kFacesLump, CountFaces(), [](BspFace& face) {
     SwapInPlace(face.surfEdgeStart);
@@ -124,11 +162,7 @@ int ReadSurfEdges(SurfEdge* surfEdges) {
 }
 
 int ReadVertices(BspVertex* vertices) {
-  return ReadLump(vertices, kVerticesLump, CountVertices(), [](BspVertex& vertex) {
-    SwapInPlace(vertex.x);
-    SwapInPlace(vertex.y);
-    SwapInPlace(vertex.z);
-  });
+  return ReadLump(vertices, kVerticesLump, CountVertices(), SwapVertex);
 }
 
 int ReadEntities(char* text) {

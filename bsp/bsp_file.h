@@ -29,7 +29,7 @@ constexpr int kSurfEdgesLump = 13;
 constexpr int kModelsLump = 14;
 
 struct BspHeader {
-  int32_t version;  // 29 for this format; never examined
+  int32_t version;  // which records the lumps hold: see FormatOf
   BspLump lumps[kLumpCount];
 };
 static_assert(sizeof(BspHeader) == 124);
@@ -75,6 +75,32 @@ static_assert(sizeof(BspVertex) == 12);
 static_assert(offsetof(BspVertex, y) == 4);
 static_assert(offsetof(BspVertex, z) == 8);
 
+// BSP2 and its older variant 2PSB: the same lumps, models, surface edges
+// and vertices, but faces and edges wide enough for maps beyond 16-bit
+// indices, and every count in 32 bits.
+struct Bsp2Face {
+  uint8_t unused0[8];  // plane and side
+  int32_t surfEdgeStart;
+  int32_t surfEdgeTotal;
+  uint8_t unused1[12];  // texture info, light styles, light map
+};
+static_assert(sizeof(Bsp2Face) == 28);
+static_assert(offsetof(Bsp2Face, surfEdgeStart) == 8);
+static_assert(offsetof(Bsp2Face, surfEdgeTotal) == 12);
+
+struct Bsp2Edge {
+  uint32_t startVertex;
+  uint32_t endVertex;
+};
+static_assert(sizeof(Bsp2Edge) == 8);
+
+// The version field of each format: 29 for Quake, 30 for Half-Life (the
+// same records), and the four bytes "BSP2" or "2PSB" as read little-endian.
+enum BspFormat { kUnsupportedFormat, kBsp29Format, kBsp2Format };
+constexpr int32_t kBsp2Version = 0x32505342;  // "BSP2"
+constexpr int32_t k2psbVersion = 0x42535032;  // "2PSB"
+BspFormat FormatOf(int32_t version);
+
 struct BspFile {
   FILE* stream;           // null until OpenBspFile has opened a file
   int32_t savedPosition;  // where the latest read started; success seeks back
@@ -100,6 +126,14 @@ int ReadFaces(BspFace* faces);
 int ReadEdges(BspEdge* edges);
 int ReadSurfEdges(SurfEdge* surfEdges);
 int ReadVertices(BspVertex* vertices);
+
+// The same for BSP2 and 2PSB maps, where nothing is counted in 16 bits.
+uint32_t CountBsp2Faces();
+uint32_t CountBsp2Edges();
+uint32_t CountBsp2Vertices();
+int ReadBsp2Faces(Bsp2Face* faces);
+int ReadBsp2Edges(Bsp2Edge* edges);
+int ReadBsp2Vertices(BspVertex* vertices);
 
 // The entities lump's text, `lumps[0].length` bytes of it.
 int ReadEntities(char* text);

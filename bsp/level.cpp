@@ -1,8 +1,12 @@
 // Loading the level: allocate each array at its lump's exact record count,
 // read the lump into it in one go, colour the faces, then check every
 // reference that drawing follows. Any failure is shown to the user here.
+// Version 29 and BSP2 maps load the same way, each into arrays of its own
+// records; BSP2 maps then get their triangle arrays.
 #include "bsp/level.h"
 
+#include <cctype>
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/win32.h"
@@ -14,44 +18,184 @@ namespace {
 
 const char kReadError[] = "Error reading bsp file (truncated or damaged?)";
 const char kReferenceError[] = "Error: bsp file is damaged (bad face, edge or vertex reference).";
+const char kTrianglesError[] = "Error allocating triangle arrays.";
+
+// Beyond this many corners in its world faces a BSP2 map's triangle arrays
+// could not be held (they take about 75 bytes for each corner of a face),
+// and merely checking faces that share corners over and over would take
+// hours. Compiled maps have a few million at most.
+constexpr uint64_t kMaxWideCorners = uint64_t{1} << 26;
 
 int Fail(const char* message) {
   MessageBoxA(nullptr, message, nullptr, MB_OK);
   return 1;
 }
 
+// The version as its four characters when all are printable ("IBSP"),
+// else as a number.
+int FailUnsupported(int32_t version) {
+  char text[64];
+  const auto bytes = static_cast<uint32_t>(version);
+  const char c[4] = {char(bytes & 0xFF), char(bytes >> 8 & 0xFF), char(bytes >> 16 & 0xFF),
+                     char(bytes >> 24)};
+  bool printable = true;
+  for (char ch : c) printable = printable && isprint(static_cast<unsigned char>(ch));
+  if (printable) {
+    snprintf(text, sizeof text, "Error: unsupported bsp version (%.4s).", c);
+  } else {
+    snprintf(text, sizeof text, "Error: unsupported bsp version (%d).", static_cast<int>(version));
+  }
+  return Fail(text);
+}
+
 // Zero-filled, at exactly `count` records. An empty lump gives an empty
 // array, never a failure, whatever the allocator makes of zero bytes.
 template <typename T>
-T* AllocateRecords(uint32_t count) {
+T* AllocateRecords(uint64_t count) {
   void* memory = calloc(count, sizeof(T));
   if (memory == nullptr && count != 0) return nullptr;
   return static_cast<T*>(memory);
 }
 
-// Every reference that DrawLevel follows must land inside its array: the
+// Each format's records: how many the file holds, and their reader.
+uint32_t CountOf(const BspFace*) { return CountFaces(); }
+uint32_t CountOf(const Bsp2Face*) { return CountBsp2Faces(); }
+uint32_t CountOf(const BspEdge*) { return CountEdges(); }
+uint32_t CountOf(const Bsp2Edge*) { return CountBsp2Edges(); }
+int Read(BspFace* faces) { return ReadFaces(faces); }
+int Read(Bsp2Face* faces) { return ReadBsp2Faces(faces); }
+int Read(BspEdge* edges) { return ReadEdges(edges); }
+int Read(Bsp2Edge* edges) { return ReadBsp2Edges(edges); }
+
+// The vertex at which a face's walk along surface edge `s` begins. Zero
+// walks edge 0 from its end.
+template <typename Edge>
+uint32_t CornerOf(const Edge* edges, SurfEdge s) {
+  return s > 0 ? edges[s].startVertex : edges[-int64_t{s}].endVertex;
+}
+
+// Every reference that drawing follows must land inside its array: the
 // world model's face range, each of its faces' surface-edge range, each
 // surface edge's edge and that edge's vertex. Sums are taken in 64 bits.
-bool ReferencesAreSound() {
+template <typename Face, typename Edge>
+bool ReferencesAreSound(const Face* faces, const Edge* edges) {
   int64_t faceStart = Level.worldModel.faceStart;
   int64_t faceTotal = Level.worldModel.faceTotal;
   if (faceTotal <= 0) return true;
   if (faceStart < 0 || faceStart + faceTotal > Level.faceCount) return false;
   for (int64_t f = faceStart; f < faceStart + faceTotal; ++f) {
-    const BspFace& face = Level.faces[f];
+    const Face& face = faces[f];
     int64_t start = face.surfEdgeStart;
     int64_t total = face.surfEdgeTotal;
     if (total <= 0) continue;
     if (start < 0 || start + total > Level.surfEdgeCount) return false;
     for (int64_t j = start; j < start + total; ++j) {
       int64_t s = Level.surfEdges[j];
-      int64_t edge = s > 0 ? s : -s;  // zero walks edge 0 from its end
+      int64_t edge = s > 0 ? s : -s;
       if (edge >= Level.edgeCount) return false;
-      uint16_t vertex = s > 0 ? Level.edges[edge].startVertex : Level.edges[edge].endVertex;
-      if (vertex >= Level.vertexCount) return false;
+      if (CornerOf(edges, Level.surfEdges[j]) >= Level.vertexCount) return false;
     }
   }
   return true;
+}
+
+// How many corners the world's faces have in all; 0 while the world's face
+// range is itself out of bounds, which the reference check reports.
+template <typename Face>
+uint64_t WorldCorners(const Face* faces) {
+  int64_t start = Level.worldModel.faceStart;
+  int64_t total = Level.worldModel.faceTotal;
+  if (total <= 0 || start < 0 || start + total > Level.faceCount) return 0;
+  uint64_t corners = 0;
+  for (int64_t f = start; f < start + total; ++f) {
+    corners += faces[f].surfEdgeTotal > 0 ? static_cast<uint64_t>(faces[f].surfEdgeTotal) : 0;
+  }
+  return corners;
+}
+
+// Faces, colours, edges, surface edges and vertices, in that order, each
+// count stored before its array is allocated; then the reference check.
+template <typename Face, typename Edge>
+int LoadRecords(Face*& faces, Edge*& edges, bool wide) {
+  Level.faceCount = CountOf(faces);
+  faces = AllocateRecords<Face>(Level.faceCount);
+  if (faces == nullptr) return Fail("Error allocating faces array.");
+  if (Read(faces) != 0) return Fail(kReadError);
+
+  Level.faceColors = AllocateRecords<FaceColor>(Level.faceCount);
+  if (Level.faceColors == nullptr) return Fail("Error allocating face color array.");
+  for (uint32_t i = 0; i < Level.faceCount; ++i) {
+    Level.faceColors[i].red = RandomUnit();
+    Level.faceColors[i].green = RandomUnit();
+    Level.faceColors[i].blue = RandomUnit();
+  }
+
+  Level.edgeCount = CountOf(edges);
+  edges = AllocateRecords<Edge>(Level.edgeCount);
+  if (edges == nullptr) return Fail("Error allocating edges array.");
+  if (Read(edges) != 0) return Fail(kReadError);
+
+  Level.surfEdgeCount = CountSurfEdges();
+  Level.surfEdges = AllocateRecords<SurfEdge>(Level.surfEdgeCount);
+  if (Level.surfEdges == nullptr) return Fail("Error allocating edge indices array.");
+  if (ReadSurfEdges(Level.surfEdges) != 0) return Fail(kReadError);
+
+  Level.vertexCount = wide ? CountBsp2Vertices() : CountVertices();
+  Level.vertices = AllocateRecords<BspVertex>(Level.vertexCount);
+  if (Level.vertices == nullptr) return Fail("Error allocating vertices array.");
+  if ((wide ? ReadBsp2Vertices(Level.vertices) : ReadVertices(Level.vertices)) != 0) {
+    return Fail(kReadError);
+  }
+  if (wide && WorldCorners(faces) > kMaxWideCorners) return Fail(kTrianglesError);
+  if (!ReferencesAreSound(faces, edges)) return Fail(kReferenceError);
+  return 0;
+}
+
+// The world's faces as one list of triangles, each face a fan from its
+// first corner: corners in GL's axes, the face's colour at each, and edge
+// flags that keep the fan's inner diagonals out of the wireframe.
+int BuildTriangles() {
+  const int64_t faceTotal = Level.worldModel.faceTotal;
+  const Bsp2Face* faces = Level.wideFaces + (faceTotal > 0 ? Level.worldModel.faceStart : 0);
+  uint64_t triangleCorners = 0;
+  for (int64_t i = 0; i < faceTotal; ++i) {
+    const int64_t n = faces[i].surfEdgeTotal;
+    triangleCorners += n >= 3 ? 3 * static_cast<uint64_t>(n - 2) : 0;
+  }
+  Triangles& t = Level.triangles;
+  t.corners = AllocateRecords<float>(3 * triangleCorners);
+  t.colors = AllocateRecords<FaceColor>(triangleCorners);
+  t.edgeFlags = AllocateRecords<uint8_t>(triangleCorners);
+  if (t.corners == nullptr || t.colors == nullptr || t.edgeFlags == nullptr) {
+    return Fail(kTrianglesError);
+  }
+  uint32_t at = 0;
+  auto put = [&](const Bsp2Face& face, int64_t j, bool edge, const FaceColor& color) {
+    const BspVertex& v = Level.vertices[CornerOf(Level.wideEdges, Level.surfEdges[face.surfEdgeStart + j])];
+    t.corners[3 * at] = v.x;  // map z is up; GL y is up
+    t.corners[3 * at + 1] = v.z;
+    t.corners[3 * at + 2] = -v.y;
+    t.colors[at] = color;
+    t.edgeFlags[at++] = edge ? 1 : 0;
+  };
+  for (int64_t i = 0; i < faceTotal; ++i) {
+    const int64_t n = faces[i].surfEdgeTotal;
+    for (int64_t k = 1; k + 1 < n; ++k) {
+      // Triangle (0, k, k + 1): its first and last sides are the face's
+      // own only for the fan's first and last triangle.
+      put(faces[i], 0, k == 1, Level.faceColors[i]);
+      put(faces[i], k, true, Level.faceColors[i]);
+      put(faces[i], k + 1, k + 2 == n, Level.faceColors[i]);
+    }
+  }
+  t.cornerCount = at;
+  return 0;
+}
+
+template <typename T>
+void Release(T*& array) {
+  free(array);
+  array = nullptr;
 }
 
 // The player start, when the entities lump can be read at all: a lump that
@@ -76,50 +220,28 @@ int NextRandom() {
 float RandomUnit() { return static_cast<float>(NextRandom()) / 32768.0f; }
 
 int LoadLevel() {
+  Level.format = FormatOf(BspFile.header.version);
+  if (Level.format == kUnsupportedFormat) return FailUnsupported(BspFile.header.version);
   if (ReadModel(&Level.worldModel, 0) != 0) return Fail(kReadError);
-
-  Level.faceCount = CountFaces();
-  Level.faces = AllocateRecords<BspFace>(Level.faceCount);
-  if (Level.faces == nullptr) return Fail("Error allocating faces array.");
-  if (ReadFaces(Level.faces) != 0) return Fail(kReadError);
-
-  Level.faceColors = AllocateRecords<FaceColor>(Level.faceCount);
-  if (Level.faceColors == nullptr) return Fail("Error allocating face color array.");
-  for (uint32_t i = 0; i < Level.faceCount; ++i) {
-    Level.faceColors[i].red = RandomUnit();
-    Level.faceColors[i].green = RandomUnit();
-    Level.faceColors[i].blue = RandomUnit();
+  if (Level.format == kBsp2Format) {
+    if (LoadRecords(Level.wideFaces, Level.wideEdges, true) != 0) return 1;
+    if (BuildTriangles() != 0) return 1;
+  } else if (LoadRecords(Level.faces, Level.edges, false) != 0) {
+    return 1;
   }
-
-  Level.edgeCount = CountEdges();
-  Level.edges = AllocateRecords<BspEdge>(Level.edgeCount);
-  if (Level.edges == nullptr) return Fail("Error allocating edges array.");
-  if (ReadEdges(Level.edges) != 0) return Fail(kReadError);
-
-  Level.surfEdgeCount = CountSurfEdges();
-  Level.surfEdges = AllocateRecords<SurfEdge>(Level.surfEdgeCount);
-  if (Level.surfEdges == nullptr) return Fail("Error allocating edge indices array.");
-  if (ReadSurfEdges(Level.surfEdges) != 0) return Fail(kReadError);
-
-  Level.vertexCount = CountVertices();
-  Level.vertices = AllocateRecords<BspVertex>(Level.vertexCount);
-  if (Level.vertices == nullptr) return Fail("Error allocating vertices array.");
-  if (ReadVertices(Level.vertices) != 0) return Fail(kReadError);
-
-  if (!ReferencesAreSound()) return Fail(kReferenceError);
   Level.start = ReadPlayerStart();
   return 0;
 }
 
 void FreeLevel() {
-  free(Level.faces);
-  Level.faces = nullptr;
-  free(Level.edges);
-  Level.edges = nullptr;
-  free(Level.surfEdges);
-  Level.surfEdges = nullptr;
-  free(Level.vertices);
-  Level.vertices = nullptr;
-  free(Level.faceColors);
-  Level.faceColors = nullptr;
+  Release(Level.faces);
+  Release(Level.edges);
+  Release(Level.surfEdges);
+  Release(Level.vertices);
+  Release(Level.faceColors);
+  Release(Level.wideFaces);
+  Release(Level.wideEdges);
+  Release(Level.triangles.corners);
+  Release(Level.triangles.colors);
+  Release(Level.triangles.edgeFlags);
 }

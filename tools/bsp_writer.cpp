@@ -384,6 +384,72 @@ std::vector<uint8_t> BspBytes(const MapDraft& map) {
   return out;
 }
 
+std::vector<uint8_t> Bsp2Bytes(const std::vector<uint8_t>& bytes, int32_t version) {
+  BspHeader header = HeaderOf(bytes);
+  std::vector<uint8_t> out(sizeof(BspHeader), 0);
+  header.version = version;
+  for (int lump = 0; lump < kLumpCount; ++lump) {
+    while (out.size() % 4 != 0) out.push_back(0);
+    const uint8_t* from = bytes.data() + header.lumps[lump].offset;
+    const uint32_t length = header.lumps[lump].length;
+    header.lumps[lump].offset = static_cast<int32_t>(out.size());
+    if (lump == kFacesLump) {
+      // plane and side, 16 bits each, become 32; the corner count, texture
+      // info, light styles and light map follow as they were, wider.
+      for (uint32_t at = 0; at + 20 <= length; at += 20) {
+        const uint8_t* f = from + at;
+        PutU32(out, f[0] | f[1] << 8);
+        PutU32(out, f[2] | f[3] << 8);
+        PutBytes(out, f + 4, 4);
+        PutU32(out, static_cast<uint32_t>(static_cast<int16_t>(f[8] | f[9] << 8)));
+        PutU32(out, static_cast<uint32_t>(static_cast<int16_t>(f[10] | f[11] << 8)));
+        PutBytes(out, f + 12, 8);
+      }
+    } else if (lump == kEdgesLump) {
+      for (uint32_t at = 0; at + 4 <= length; at += 4) {
+        PutU32(out, from[at] | from[at + 1] << 8);
+        PutU32(out, from[at + 2] | from[at + 3] << 8);
+      }
+    } else {
+      out.insert(out.end(), from, from + length);
+    }
+    header.lumps[lump].length = static_cast<uint32_t>(out.size()) - header.lumps[lump].offset;
+  }
+  SetHeader(out, header);
+  return out;
+}
+
+std::vector<uint8_t> Bsp2QuadBytes(const std::vector<std::array<Vec3, 4>>& quads) {
+  std::vector<uint8_t> lumps[kLumpCount];
+  PutU32(lumps[kEdgesLump], 0);  // edge 0, unused
+  PutU32(lumps[kEdgesLump], 0);
+  uint32_t n = 0;
+  for (const std::array<Vec3, 4>& quad : quads) {
+    for (const Vec3& corner : quad) {
+      for (float f : {corner.x, corner.y, corner.z}) PutFloat(lumps[kVerticesLump], f);
+      PutU32(lumps[kEdgesLump], n);  // corner k to corner k + 1, walked forwards
+      PutU32(lumps[kEdgesLump], n % 4 == 3 ? n - 3 : n + 1);
+      PutU32(lumps[kSurfEdgesLump], ++n);
+    }
+    PutU32(lumps[kFacesLump], 0);  // plane
+    PutU32(lumps[kFacesLump], 0);  // side
+    PutU32(lumps[kFacesLump], n - 4);
+    PutU32(lumps[kFacesLump], 4);
+    lumps[kFacesLump].resize(lumps[kFacesLump].size() + 12, 0);
+  }
+  lumps[kModelsLump].resize(56, 0);
+  PutU32(lumps[kModelsLump], 0);
+  PutU32(lumps[kModelsLump], static_cast<uint32_t>(quads.size()));
+  std::vector<uint8_t> out(sizeof(BspHeader), 0);
+  BspHeader header{kBsp2Version, {}};
+  for (int lump = 0; lump < kLumpCount; ++lump) {
+    header.lumps[lump] = {static_cast<int32_t>(out.size()), static_cast<uint32_t>(lumps[lump].size())};
+    out.insert(out.end(), lumps[lump].begin(), lumps[lump].end());
+  }
+  SetHeader(out, header);
+  return out;
+}
+
 BspHeader HeaderOf(const std::vector<uint8_t>& bytes) {
   uint8_t raw[sizeof(BspHeader)] = {};
   memcpy(raw, bytes.data(), std::min(bytes.size(), sizeof raw));

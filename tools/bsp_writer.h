@@ -95,6 +95,19 @@ void AddBlock(MapDraft& map, Vec3 min, Vec3 max);
 // written little-endian whatever the host.
 std::vector<uint8_t> BspBytes(const MapDraft& map);
 
+// The same map as BSP2 (or, with `version` k2psbVersion, 2PSB): `bytes` of a
+// version 29 map with its faces and edges widened and the lumps laid out
+// anew.
+std::vector<uint8_t> Bsp2Bytes(const std::vector<uint8_t>& bytes, int32_t version = kBsp2Version);
+
+// A BSP2 map whose world is these four-cornered faces, each with vertices
+// and edges of its own, corners clockwise seen from the front: maps of any
+// size, past every 16-bit limit.
+std::vector<uint8_t> Bsp2QuadBytes(const std::vector<std::array<Vec3, 4>>& quads);
+
+// GridMap's field as such quads, without its 16-bit limits.
+std::vector<std::array<Vec3, 4>> GridQuads(int faceCount);
+
 // The header at the start of `bytes`, and a way to put a changed one back.
 BspHeader HeaderOf(const std::vector<uint8_t>& bytes);
 void SetHeader(std::vector<uint8_t>& bytes, const BspHeader& header);

@@ -131,9 +131,9 @@ MapDraft DemoMap() {
 // j / rows of the way up the screen, so every quad is in view, faces the eye
 // and covers about the same number of pixels whatever its depth. Corners
 // of neighbouring quads coincide, so they share vertices and edges.
-MapDraft GridMap(int faceCount) {
-  MapDraft map;
-  if (faceCount <= 0) return map;
+std::vector<std::array<Vec3, 4>> GridQuads(int faceCount) {
+  std::vector<std::array<Vec3, 4>> quads;
+  if (faceCount <= 0) return quads;
   const double tanHalfHeight = std::tan(std::numbers::pi / 6);  // half of 60 degrees
   const double tanHalfWidth = tanHalfHeight * 4.0 / 3.0;
   const double fill = 0.9;  // stay clear of the frustum's sides
@@ -152,8 +152,15 @@ MapDraft GridMap(int faceCount) {
     int j = n / columns;
     // Clockwise as the eye sees it: top-left, top-right, bottom-right,
     // bottom-left.
-    if (AddFace(map, {corner(i, j + 1), corner(i + 1, j + 1), corner(i + 1, j), corner(i, j)}) < 0)
-      break;
+    quads.push_back({corner(i, j + 1), corner(i + 1, j + 1), corner(i + 1, j), corner(i, j)});
+  }
+  return quads;
+}
+
+MapDraft GridMap(int faceCount) {
+  MapDraft map;
+  for (const std::array<Vec3, 4>& quad : GridQuads(faceCount)) {
+    if (AddFace(map, {quad.begin(), quad.end()}) < 0) break;
   }
   return map;
 }

@@ -1,7 +1,7 @@
 // mapgen: writes the maps the project makes for itself: the demo level the
 // build installs, and test and benchmark maps.
 //
-//   mapgen demo OUT.bsp      exit 0 written, 1 not written, 2 bad arguments
+//   mapgen [--format bsp2|2psb] KIND [N] OUT.bsp   exit 0 written, 1 not, 2 bad arguments
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -13,11 +13,14 @@
 namespace {
 
 constexpr int kMaxGridFaces = 64000;  // beyond this the vertices outgrow 16 bits
+constexpr int kMaxWideGridFaces = 4000000;
 
 const char kUsage[] =
-    "usage: mapgen KIND [N] OUT.bsp\n"
+    "usage: mapgen [--format bsp2|2psb] KIND [N] OUT.bsp\n"
+    "  version 29 unless --format names another\n"
     "  mapgen demo OUT.bsp     the demo level around the starting view\n"
-    "  mapgen grid N OUT.bsp   N small faces filling the starting view (0 to 64000)\n"
+    "  mapgen grid N OUT.bsp   N small faces filling the starting view (0 to 64000;\n"
+    "                          4000000 as BSP2 or 2PSB)\n"
     "  mapgen room OUT.bsp     one room of six faces around the starting view\n"
     "  mapgen empty OUT.bsp    a valid map with no faces\n";
 
@@ -44,14 +47,37 @@ int main(int argc, char** argv) {
     fputs(kUsage, stdout);
     return 0;
   }
+  int32_t version = 29;
+  if (argc > 2 && strcmp(argv[1], "--format") == 0) {
+    if (strcmp(argv[2], "bsp2") == 0) {
+      version = kBsp2Version;
+    } else if (strcmp(argv[2], "2psb") == 0) {
+      version = k2psbVersion;
+    } else {
+      return Usage();
+    }
+    argc -= 2;
+    argv += 2;
+  }
   if (argc < 3) return Usage();
   std::string kind = argv[1];
   MapDraft map;
   const char* out = nullptr;
+  std::vector<uint8_t> wideGrid;
   if (kind == "grid" && argc == 4) {
     int count = 0;
-    if (!ParseCount(argv[2], kMaxGridFaces, &count)) return Usage();
-    map = GridMap(count);
+    if (!ParseCount(argv[2], version == 29 ? kMaxGridFaces : kMaxWideGridFaces, &count)) {
+      return Usage();
+    }
+    if (version == 29) {
+      map = GridMap(count);
+    } else {
+      wideGrid = Bsp2QuadBytes(GridQuads(count));
+      wideGrid[0] = static_cast<uint8_t>(version);  // BSP2 or 2PSB: the same records
+      wideGrid[1] = static_cast<uint8_t>(version >> 8);
+      wideGrid[2] = static_cast<uint8_t>(version >> 16);
+      wideGrid[3] = static_cast<uint8_t>(version >> 24);
+    }
     out = argv[3];
   } else if (argc != 3) {
     return Usage();
@@ -68,10 +94,19 @@ int main(int argc, char** argv) {
   } else {
     return Usage();
   }
-  if (WriteBspFile(out, BspBytes(map)) != 0) {
+  std::vector<uint8_t> bytes = BspBytes(map);
+  if (!wideGrid.empty()) {
+    bytes = wideGrid;
+  } else if (version != 29) {
+    bytes = Bsp2Bytes(bytes, version);
+  }
+  if (WriteBspFile(out, bytes) != 0) {
     fprintf(stderr, "mapgen: cannot write %s: %s\n", out, strerror(errno));
     return 1;
   }
-  printf("%s: %zu faces, %zu vertices\n", out, map.faces.size(), map.vertices.size());
+  const BspHeader header = HeaderOf(bytes);
+  const size_t faceSize = version == 29 ? sizeof(BspFace) : sizeof(Bsp2Face);
+  printf("%s: %zu faces, %zu vertices\n", out, header.lumps[kFacesLump].length / faceSize,
+         header.lumps[kVerticesLump].length / sizeof(BspVertex));
   return 0;
 }

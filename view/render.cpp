@@ -34,8 +34,34 @@ void PlaceCamera() {
   glTranslatef(-start.origin[0], -start.origin[2], start.origin[1]);
 }
 
+namespace {
+
+// BSP2 maps, up to ten times larger, in one call over the arrays built at
+// load: the same pixels as their faces sent one by one, but fast enough to
+// move through.
+void DrawTriangles() {
+  const Triangles& t = Level.triangles;
+  if (t.cornerCount == 0) return;
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_COLOR_ARRAY);
+  glEnableClientState(GL_EDGE_FLAG_ARRAY);
+  glVertexPointer(3, GL_FLOAT, 0, t.corners);
+  glColorPointer(3, GL_FLOAT, 0, t.colors);
+  glEdgeFlagPointer(0, t.edgeFlags);
+  glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(t.cornerCount));
+  glDisableClientState(GL_EDGE_FLAG_ARRAY);
+  glDisableClientState(GL_COLOR_ARRAY);
+  glDisableClientState(GL_VERTEX_ARRAY);
+}
+
+}  // namespace
+
 void DrawLevel() {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  if (Level.format == kBsp2Format) {
+    DrawTriangles();
+    return;
+  }
   const int32_t faceTotal = Level.worldModel.faceTotal;
   if (faceTotal <= 0) return;
   const BspFace* faces = Level.faces + Level.worldModel.faceStart;

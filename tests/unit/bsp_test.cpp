@@ -29,6 +29,34 @@ Bytes Changed(const std::function<void(MapDraft&)>& change) {
   return BspBytes(map);
 }
 
+Bytes WithVersion(Bytes bytes, int32_t version) {
+  BspHeader header = HeaderOf(bytes);
+  header.version = version;
+  SetHeader(bytes, header);
+  return bytes;
+}
+
+// A BSP2 map of `faces` faces that all walk the same `corners` surface
+// edges, each edge 0 from its end: vertex 0.
+Bytes SharedCorners(int faces, uint32_t corners) {
+  Bytes b(sizeof(BspHeader), 0);
+  BspHeader h{kBsp2Version, {}};
+  auto lump = [&](int i, size_t size) {
+    h.lumps[i] = {static_cast<int32_t>(b.size()), static_cast<uint32_t>(size)};
+    b.resize(b.size() + size, 0);
+    return b.data() + h.lumps[i].offset;
+  };
+  lump(3, 12);
+  lump(12, 8);
+  lump(13, 4 * size_t{corners});
+  uint8_t* face = lump(7, 28 * static_cast<size_t>(faces));
+  for (int f = 0; f < faces; ++f) memcpy(face + 28 * f + 12, &corners, 4);
+  const int32_t world[2] = {0, faces};
+  memcpy(lump(14, 64) + 56, world, 8);
+  SetHeader(b, h);
+  return b;
+}
+
 BspModel World(int32_t faceStart, int32_t faceTotal) {
   BspModel model{};
   model.faceStart = faceStart;
@@ -104,6 +132,25 @@ TEST_F(Bsp, DamagedFilesAreRefusedWithTheirMessage) {
        }),
        "loads"},
   };
+  // Other formats: Half-Life's has the same records; BSP2 and 2PSB wider
+  // ones; anything else is refused before a lump is read.
+  const Bytes wide = Bsp2Bytes(good);
+  const BspLump wideEdges = HeaderOf(wide).lumps[12];
+  Bytes badVertex = wide;
+  badVertex[wideEdges.offset + 8] = 8;  // edge 1's start: vertex 8 of 8
+  cases.insert(cases.end(), {
+      {"version 30", WithVersion(good, 30), "loads"},
+      {"BSP2", wide, "loads"},
+      {"2PSB", Bsp2Bytes(good, k2psbVersion), "loads"},
+      {"BSP2 vertex past a 32-bit count", badVertex, kReferenceError},
+      {"BSP2 faces lump of 2^32 - 1 bytes", WithLump(wide, 7, HeaderOf(wide).lumps[7].offset,
+                                                     UINT32_MAX), kReadError},
+      {"BSP2 faces sharing 2^26 corners and more", SharedCorners(65, 1 << 20),
+       "Error allocating triangle arrays.\n"},
+      {"IBSP", WithVersion(good, 0x50534249), "Error: unsupported bsp version (IBSP).\n"},
+      {"38", WithVersion(good, 38), "Error: unsupported bsp version (38).\n"},
+      {"text", Bytes(200, 'x'), "Error: unsupported bsp version (xxxx).\n"},
+  });
   const char* names[] = {"vertices", "faces", "edges", "surface edges", "models"};
   int i = 0;
   for (int lump : {3, 7, 12, 13, 14}) {
@@ -261,7 +308,8 @@ TEST_F(Bsp, RealMapsLoad) {
     float start[4];  // where the player starts, and the angle
   } cases[] = {{"tiny-room.bsp", 6, 6, 8, {0, -2, -544, 0}},
                {"cube.bsp", 6, 6, 8, {56, -208, 136, 0}},
-               {"libre-e1m1.bsp", 11102, 10175, 14444, {464, 2048, -200, -0.0f}}};
+               {"libre-e1m1.bsp", 11102, 10175, 14444, {464, 2048, -200, -0.0f}},
+               {"clay-bsp2.bsp", 10407, 7058, 11848, {0, -407, -42, 90}}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ResetMapState();

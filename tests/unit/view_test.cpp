@@ -29,8 +29,9 @@ class Frame : public testing::Test {
     DestroyWindow(window);
   }
 
-  uint32_t Draw(const MapDraft& map) {
-    EXPECT_EQ(LoadBytes(BspBytes(map)), 0);
+  uint32_t Draw(const MapDraft& map) { return Draw(BspBytes(map)); }
+  uint32_t Draw(const Bytes& bytes) {
+    EXPECT_EQ(LoadBytes(bytes), 0);
     DrawLevel();
     return PixelAt(320, 240);
   }
@@ -96,6 +97,14 @@ TEST_F(Frame, SurfaceEdgeZeroWalksEdgeZeroFromItsEnd) {
   face.surfEdgeTotal = 3;
   map.faces = {face};
   EXPECT_NE(Draw(map), 0u);
+}
+
+TEST_F(Frame, Bsp2MapsPastEvery16BitLimitLoadAndDrawEveryFace) {
+  EXPECT_NE(Draw(Bsp2QuadBytes(GridQuads(70000))), 0u);
+  EXPECT_EQ(glGetError(), GLenum{GL_NO_ERROR});
+  EXPECT_EQ(Level.faceCount, 70000u);
+  EXPECT_EQ(Level.vertexCount, 280000u);
+  EXPECT_EQ(Level.triangles.cornerCount, 70000u * 6) << "two triangles a face";
 }
 
 namespace {
