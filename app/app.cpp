@@ -10,6 +10,7 @@
 #include "app/options.h"
 #include "bsp/bsp_file.h"
 #include "bsp/level.h"
+#include "bsp/pak.h"
 #include "view/camera.h"
 #include "view/render.h"
 
@@ -21,11 +22,6 @@ const char kTitle[] = "Darro's Mivo: Use the Key Pad to move around.";
 // Set by the first Shutdown. From then on no handler touches the released
 // context or the freed level, and a second Shutdown releases nothing.
 bool ended = false;
-
-void ExitWithMessage(const char* message) {
-  MessageBoxA(nullptr, message, nullptr, MB_OK);
-  exit(1);
-}
 
 }  // namespace
 
@@ -99,8 +95,8 @@ void OnCreate(HWND window) {
   RenderContext = wglCreateContext(DeviceContext);
   wglMakeCurrent(DeviceContext, RenderContext);
   InitGlState();
-  if (OpenBspFile(MapPath) != 0) ExitWithMessage("Error opening bsp file (not found?)");
-  if (LoadLevel() != 0) exit(1);  // LoadLevel has shown its own message
+  // Both show their own message when they fail.
+  if (OpenMap(MapPath) != 0 || LoadLevel() != 0) exit(1);
   PlaceCamera();
 }
 

@@ -1,8 +1,10 @@
-// The command line: `mivo [MAP]`, or `mivo --help`.
+// The command line: `mivo [MAP]`, `mivo --info PATH`, or `mivo --help`.
 #include "app/options.h"
 
 #include <cstdio>
 #include <cstring>
+
+#include "app/info.h"
 
 const char* MapPath = "/QUAKE/ID1/MAPS/start.bsp";
 
@@ -11,15 +13,19 @@ namespace {
 void PrintUsage(FILE* stream, const char* program) {
   fprintf(stream,
           "Usage: %s [MAP]\n"
-          "Shows a Quake map (BSP version 29) in a window; MAP defaults to\n"
-          "/QUAKE/ID1/MAPS/start.bsp.\n"
+          "       %s --info MAP|PAK\n"
+          "Shows a Quake map (BSP version 29 or 30, BSP2 or 2PSB) in a window; MAP\n"
+          "defaults to /QUAKE/ID1/MAPS/start.bsp. MAP may also be DIR/pak0.pak/maps/NAME.bsp\n"
+          "(an entry of a pak), DIR/pak0.pak (its maps/start.bsp), or GAME/maps/NAME.bsp\n"
+          "found in GAME's pak files. --info prints what a map or pak holds, without a\n"
+          "window.\n"
           "\n"
           "Keys (key pad with Num Lock on, or the same characters typed):\n"
           "  8 / 2    forward / back       4 / 6    turn left / right\n"
           "  1 / 3    right / left         + / -    up / down (also . and 0)\n"
           "  7 or W   wireframe            9 or F   filled\n"
           "  Esc      quit\n",
-          program);
+          program, program);
 }
 
 }  // namespace
@@ -33,6 +39,7 @@ int ParseArguments(int argc, char** argv) {
       PrintUsage(stdout, program);
       return 0;
     }
+    if (strcmp(argument, "--info") == 0 && i + 2 == argc) return PrintInfo(argv[i + 1]);
     // "--" ends the options, so a map whose name starts with "-" can open.
     if (strcmp(argument, "--") == 0 && i + 1 == argc - 1 && path == nullptr) {
       path = argv[++i];

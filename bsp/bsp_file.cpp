@@ -4,6 +4,7 @@
 #include "bsp/bsp_file.h"
 
 #include <bit>
+#include <algorithm>
 #include <climits>
 
 struct BspFile BspFile = {};
@@ -34,8 +35,15 @@ int ReadRecords(void* destination, int64_t offset, size_t size, size_t count) {
   // cannot be sought to; nothing is read.
   if (offset < 0 || offset > LONG_MAX) return 1;
   BspFile.savedPosition = static_cast<int32_t>(ftell(BspFile.stream));
-  if (fseek(BspFile.stream, static_cast<long>(offset), SEEK_SET) != 0) return 1;
-  size_t bytes = count == 0 ? 0 : fread(destination, 1, size * count, BspFile.stream);
+  if (offset > LONG_MAX - BspFile.start ||
+      fseek(BspFile.stream, static_cast<long>(BspFile.start + offset), SEEK_SET) != 0) {
+    return 1;
+  }
+  // The map's own bytes end at its size: reading stops there as at the end
+  // of a file.
+  const uint64_t inMap = offset < BspFile.size ? static_cast<uint64_t>(BspFile.size - offset) : 0;
+  const uint64_t wanted = std::min<uint64_t>(uint64_t{size} * count, inMap);
+  size_t bytes = wanted == 0 ? 0 : fread(destination, 1, static_cast<size_t>(wanted), BspFile.stream);
   if (bytes / size != count) return 1;
   fseek(BspFile.stream, BspFile.savedPosition, SEEK_SET);
   return 0;
@@ -74,15 +82,19 @@ int ReadBspHeader(BspHeader* header) {
   return 0;
 }
 
-int OpenBspFile(const char* path) {
+int OpenBspEntry(const char* path, int64_t start, int64_t size) {
   if (BspFile.stream != nullptr) return 1;
   FILE* stream = fopen(path, "rb");
   if (stream == nullptr) return 1;
   // The stream stays here even when the header comes up short: the file is
   // then open with a partly read header, and a later open still refuses.
   BspFile.stream = stream;
+  BspFile.start = start;
+  BspFile.size = size;
   return ReadBspHeader(&BspFile.header);
 }
+
+int OpenBspFile(const char* path) { return OpenBspEntry(path, 0, INT64_MAX); }
 
 int ReadModel(BspModel* model, int16_t index) {
   int64_t offset = int64_t{BspFile.header.lumps[kModelsLump].offset} +

@@ -105,6 +105,11 @@ struct BspFile {
   FILE* stream;           // null until OpenBspFile has opened a file
   int32_t savedPosition;  // where the latest read started; success seeks back
   BspHeader header;       // all zero until read
+  // Where the map lies in the stream: a whole file, or one entry of a pak.
+  // Offsets in the map count from `start`, and nothing at or past `start`
+  // + `size` belongs to it, even where the stream goes on.
+  int64_t start;
+  int64_t size;
 };
 
 // The type and its one instance share the name; write `struct BspFile` for
@@ -112,6 +117,9 @@ struct BspFile {
 extern struct BspFile BspFile;
 
 int OpenBspFile(const char* path);
+
+// The same for the `size` bytes at `start` of `path`: a map inside a pak.
+int OpenBspEntry(const char* path, int64_t start, int64_t size);
 int ReadBspHeader(BspHeader* header);
 int ReadModel(BspModel* model, int16_t index);
 

@@ -13,6 +13,7 @@
 
 struct Level Level = {};
 uint32_t RandomState = 1;
+bool MessagesOnStderr = false;
 
 namespace {
 
@@ -27,7 +28,7 @@ const char kTrianglesError[] = "Error allocating triangle arrays.";
 constexpr uint64_t kMaxWideCorners = uint64_t{1} << 26;
 
 int Fail(const char* message) {
-  MessageBoxA(nullptr, message, nullptr, MB_OK);
+  ShowMessage(message);
   return 1;
 }
 
@@ -211,6 +212,14 @@ PlayerStart ReadPlayerStart() {
 }
 
 }  // namespace
+
+void ShowMessage(const char* message) {
+  if (MessagesOnStderr) {
+    fprintf(stderr, "%s\n", message);
+  } else {
+    MessageBoxA(nullptr, message, nullptr, MB_OK);
+  }
+}
 
 int NextRandom() {
   RandomState = RandomState * 214013u + 2531011u;

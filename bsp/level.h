@@ -49,6 +49,12 @@ struct Level {
 // the type.
 extern struct Level Level;
 
+// Shows a message the user must see: in a box with one OK button, or on
+// stderr while MessagesOnStderr is set (for `mivo --info`, which opens no
+// window).
+extern bool MessagesOnStderr;
+void ShowMessage(const char* message);
+
 // Needs an open map file and an empty level. Returns 0 when the level is
 // loaded and every reference checked; otherwise shows what went wrong (a
 // version it cannot show is refused before any lump is read) and returns

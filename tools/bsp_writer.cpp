@@ -450,6 +450,23 @@ std::vector<uint8_t> Bsp2QuadBytes(const std::vector<std::array<Vec3, 4>>& quads
   return out;
 }
 
+std::vector<uint8_t> PakBytes(const std::vector<PakFile>& files) {
+  std::vector<uint8_t> out = {'P', 'A', 'C', 'K', 0, 0, 0, 0, 0, 0, 0, 0};
+  std::vector<uint8_t> directory;
+  for (const auto& [name, bytes] : files) {
+    std::vector<uint8_t> entry(56, 0);
+    memcpy(entry.data(), name.data(), std::min<size_t>(name.size(), 55));
+    PutU32(entry, static_cast<uint32_t>(out.size()));
+    PutU32(entry, static_cast<uint32_t>(bytes.size()));
+    directory.insert(directory.end(), entry.begin(), entry.end());
+    out.insert(out.end(), bytes.begin(), bytes.end());
+  }
+  StoreU32(out.data() + 4, static_cast<uint32_t>(out.size()));
+  StoreU32(out.data() + 8, static_cast<uint32_t>(directory.size()));
+  out.insert(out.end(), directory.begin(), directory.end());
+  return out;
+}
+
 BspHeader HeaderOf(const std::vector<uint8_t>& bytes) {
   uint8_t raw[sizeof(BspHeader)] = {};
   memcpy(raw, bytes.data(), std::min(bytes.size(), sizeof raw));

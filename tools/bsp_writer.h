@@ -108,6 +108,11 @@ std::vector<uint8_t> Bsp2QuadBytes(const std::vector<std::array<Vec3, 4>>& quads
 // GridMap's field as such quads, without its 16-bit limits.
 std::vector<std::array<Vec3, 4>> GridQuads(int faceCount);
 
+// A pak archive holding `files` (name such as "maps/e1m1.bsp", bytes) in
+// order: the 12-byte header, the files, then the directory.
+using PakFile = std::pair<std::string, std::vector<uint8_t>>;
+std::vector<uint8_t> PakBytes(const std::vector<PakFile>& files);
+
 // The header at the start of `bytes`, and a way to put a changed one back.
 BspHeader HeaderOf(const std::vector<uint8_t>& bytes);
 void SetHeader(std::vector<uint8_t>& bytes, const BspHeader& header);

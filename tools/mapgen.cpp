@@ -22,7 +22,8 @@ const char kUsage[] =
     "  mapgen grid N OUT.bsp   N small faces filling the starting view (0 to 64000;\n"
     "                          4000000 as BSP2 or 2PSB)\n"
     "  mapgen room OUT.bsp     one room of six faces around the starting view\n"
-    "  mapgen empty OUT.bsp    a valid map with no faces\n";
+    "  mapgen empty OUT.bsp    a valid map with no faces\n"
+    "  mapgen pak OUT.pak NAME=FILE...   a pak holding each FILE as NAME\n";
 
 int Usage() {
   fputs(kUsage, stderr);
@@ -40,6 +41,28 @@ bool ParseCount(const char* text, int limit, int* count) {
   return true;
 }
 
+int WritePak(const char* out, int count, char** files) {
+  std::vector<PakFile> entries;
+  for (int i = 0; i < count; ++i) {
+    const char* equals = strchr(files[i], '=');
+    if (equals == nullptr) return Usage();
+    FILE* file = fopen(equals + 1, "rb");
+    if (file == nullptr) {
+      fprintf(stderr, "mapgen: cannot read %s: %s\n", equals + 1, strerror(errno));
+      return 1;
+    }
+    std::vector<uint8_t> bytes;
+    for (int c; (c = fgetc(file)) != EOF;) bytes.push_back(static_cast<uint8_t>(c));
+    fclose(file);
+    entries.emplace_back(std::string(files[i], static_cast<size_t>(equals - files[i])), bytes);
+  }
+  if (WriteBspFile(out, PakBytes(entries)) != 0) {
+    fprintf(stderr, "mapgen: cannot write %s: %s\n", out, strerror(errno));
+    return 1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -47,6 +70,7 @@ int main(int argc, char** argv) {
     fputs(kUsage, stdout);
     return 0;
   }
+  if (argc > 2 && strcmp(argv[1], "pak") == 0) return WritePak(argv[2], argc - 3, argv + 3);
   int32_t version = 29;
   if (argc > 2 && strcmp(argv[1], "--format") == 0) {
     if (strcmp(argv[2], "bsp2") == 0) {

@@ -2,9 +2,9 @@
 # The program where no window can be shown: the command line, and each
 # message on stderr with its status.
 #
-#   tests/e2e/cli_test.sh MIVO DEMO_MAP
+#   tests/e2e/cli_test.sh MIVO DEMO_MAP MAPGEN
 source "$(dirname "$0")/lib.sh"
-mivo=$1 map=$2
+mivo=$1 map=$2 mapgen=$3
 export DISPLAY= SDL_VIDEODRIVER=offscreen
 
 # expect STATUS TEXT ARGS...: the program ends with STATUS and says TEXT.
@@ -26,4 +26,17 @@ head -c 2000 "$map" >"$scratch/cut.bsp"
 expect 1 "Error reading bsp file (truncated or damaged?)" "$scratch/cut.bsp"
 # With no display at all, SDL would fall back to a window nobody sees.
 SDL_VIDEODRIVER= expect 1 "Error creating the main window (no display?)" "$map"
+
+# --info on a map, on a map in a pak, on a pak, and on a damaged map.
+expect 0 "player start: 544 288 32, angle 90" --info "$map"
+for line in "^format: version 29 \(Quake\)$" "^ 7 faces +[0-9]+ +6620 +331$" \
+  "^world model: 331 faces$" "^references: all sound$"; do
+  grep -qE -- "$line" "$scratch/out" || fail "--info: no \"$line\" in $(cat "$scratch/out")"
+done
+size=$(stat -c %s "$map")
+"$mapgen" pak "$scratch/pak0.pak" progs.dat="$scratch/cut.bsp" maps/start.bsp="$map" >/dev/null
+expect 0 "entry maps/start.bsp of $scratch/pak0.pak, $size bytes at 2012" --info "$scratch/pak0.pak/maps/start.bsp"
+expect 0 "pak of 2 entries" --info "$scratch/pak0.pak"
+grep -qzE "maps/start.bsp +$size bytes.*progs.dat +2000 bytes" "$scratch/out" || fail "--info on a pak"
+expect 1 "Error reading bsp file (truncated or damaged?)" --info "$scratch/cut.bsp"
 echo "cli: all checks passed"

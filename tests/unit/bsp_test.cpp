@@ -3,10 +3,14 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <unistd.h>
+
 #include <cstring>
+#include <filesystem>
 #include <functional>
 
 #include "bsp/level.h"
+#include "bsp/pak.h"
 #include "tests/unit/support.h"
 
 namespace {
@@ -164,6 +168,66 @@ TEST_F(Bsp, DamagedFilesAreRefusedWithTheirMessage) {
     SCOPED_TRACE(c.what);
     EXPECT_EQ(Outcome(c.bytes), c.outcome);
   }
+}
+
+TEST_F(Bsp, PaksOpenTheirMapsAsTheGameFindsThemAndDamagedOnesSayWhy) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::path(testing::TempDir()) / ("mivo-paks-" + std::to_string(getpid()));
+  fs::create_directories(dir / "id1");
+  const Bytes room = BspBytes(Room()), demo = BspBytes(DemoMap());  // 6 and 331 faces
+  const Bytes pak = PakBytes({{"maps/start.bsp", room}, {"MAPS/E1M1.BSP", demo}, {"x", {1}}});
+  const size_t directory = pak.size() - 3 * 64;
+  int written = 0;
+  // A file holding `bytes`, with the 32-bit `value` written at `at` when given.
+  auto file = [&](const Bytes& bytes, int64_t at = -1, int32_t value = 0) {
+    Bytes b = bytes;
+    if (at >= 0) memcpy(&b[at], &value, 4);
+    const std::string path = (dir / ("bad" + std::to_string(++written) + ".pak")).string();
+    EXPECT_EQ(WriteBspFile(path, b), 0);
+    return path;
+  };
+  const std::string game = (dir / "id1").string();
+  WriteBspFile(game + "/PAK0.PAK", PakBytes({{"maps/e1m1.bsp", room}}));
+  WriteBspFile(game + "/pak1.pak", pak);
+  const std::string kPakError = "Error reading pak file (truncated or damaged?)\n";
+  Bytes unterminated = pak;
+  memset(&unterminated[directory], 'x', 56);
+  const struct {
+    std::string path, outcome;
+  } cases[] = {
+      {game + "/pak1.pak/maps/e1m1.bsp", "loads 331"},
+      {game + "/pak1.pak", "loads 6"},
+      {game + "/maps/e1m1.bsp", "loads 331"},  // pak1 before PAK0
+      {game + "/MAPS/start.bsp", "loads 6"},
+      {game + "/PAK0.PAK", "Error: " + game + "/PAK0.PAK holds no maps/start.bsp. Its maps: "
+                                              "maps/e1m1.bsp.\n"},
+      {game + "/pak1.pak/maps/e1m2.bsp", "Error opening bsp file (not found?)\n"},
+      {game + "/maps/e1m2.bsp", "Error opening bsp file (not found?)\n"},
+      {file(pak, 0, 0x58434150), kPakError},  // "PACX"
+      {file(pak, 4, int32_t(pak.size())), kPakError},
+      {file(pak, 8, 63), kPakError},
+      {file(pak, directory + 60, int32_t(pak.size())), kPakError},
+      {file(pak, directory + 56, -1), kPakError},
+      {file(pak, directory + 60, -1), kPakError},
+      {file(unterminated), kPakError},
+      // The models lump, last in the map, runs past the entry's end into
+      // the next file of the pak.
+      {file(pak, directory + 60, int32_t(room.size() - 8)) + "/maps/start.bsp", kReadError},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    ResetMapState();
+    testing::internal::CaptureStderr();
+    const int status = OpenMap(c.path.c_str()) != 0 ? 1 : LoadLevel();
+    const std::string shown = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(status == 0 ? "loads " + std::to_string(Level.faceCount) : shown, c.outcome);
+  }
+  fs::create_directories(game + "/maps");  // a loose file wins
+  WriteBspFile(game + "/maps/e1m1.bsp", room);
+  ResetMapState();
+  EXPECT_EQ(OpenMap((game + "/maps/e1m1.bsp").c_str()), 0);
+  EXPECT_EQ(BspFile.size, INT64_MAX) << "the loose file, not an entry";
+  fs::remove_all(dir);
 }
 
 TEST_F(Bsp, LevelHoldsTheFileRecordsAndTheKnownColours) {

@@ -1,0 +1,86 @@
+// `mivo --info`: the map's format, the lumps the viewer reads, its world,
+// whether its references are sound and where its player starts; or a
+// pak's entries, maps first.
+#include "app/info.h"
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "bsp/level.h"
+#include "bsp/pak.h"
+
+namespace {
+
+int PrintPak(const char* path) {
+  std::vector<PakEntry> entries;
+  const char* message = nullptr;
+  if (ReadPakDirectory(path, &entries, &message) != 0) {
+    ShowMessage(message);
+    return 1;
+  }
+  printf("%s: pak of %zu entries\n", path, entries.size());
+  for (bool maps : {true, false}) {
+    for (const PakEntry& entry : entries) {
+      if ((strncmp(entry.name, "maps/", 5) == 0) == maps) {
+        printf("  %-56s %10d bytes\n", entry.name, entry.length);
+      }
+    }
+  }
+  return 0;
+}
+
+const char* FormatName(int32_t version) {
+  switch (version) {
+    case 29: return "version 29 (Quake)";
+    case 30: return "version 30 (Half-Life)";
+    case kBsp2Version: return "BSP2";
+    case k2psbVersion: return "2PSB";
+    default: return nullptr;
+  }
+}
+
+}  // namespace
+
+int PrintInfo(const char* path) {
+  MessagesOnStderr = true;
+  if (IsPakPath(path) && IsFile(path)) return PrintPak(path);
+  if (OpenMap(path) != 0) return 1;
+  if (!OpenedMap.entry.empty()) {
+    printf("%s: entry %s of %s, %lld bytes at %lld\n", path, OpenedMap.entry.c_str(),
+           OpenedMap.file.c_str(), static_cast<long long>(BspFile.size),
+           static_cast<long long>(BspFile.start));
+  }
+  const BspHeader& header = BspFile.header;
+  const char* format = FormatName(header.version);
+  printf("format: %s\n", format != nullptr ? format : "not a map this viewer shows");
+  if (format != nullptr) {
+    const bool wide = FormatOf(header.version) == kBsp2Format;
+    const struct {
+      int lump;
+      const char* name;
+      uint32_t records;  // as the viewer counts them
+    } lumps[] = {{kEntitiesLump, "entities", header.lumps[kEntitiesLump].length},
+                 {kVerticesLump, "vertices", wide ? CountBsp2Vertices() : CountVertices()},
+                 {kFacesLump, "faces", wide ? CountBsp2Faces() : CountFaces()},
+                 {kEdgesLump, "edges", wide ? CountBsp2Edges() : CountEdges()},
+                 {kSurfEdgesLump, "surface edges", CountSurfEdges()},
+                 {kModelsLump, "models", header.lumps[kModelsLump].length / 64}};
+    printf("lump              offset      length     records\n");
+    for (const auto& l : lumps) {
+      printf("%2d %-13s %10d %11u %11u%s\n", l.lump, l.name, header.lumps[l.lump].offset,
+             header.lumps[l.lump].length, l.records, l.lump == kEntitiesLump ? " bytes" : "");
+    }
+  }
+  if (LoadLevel() != 0) return 1;
+  printf("world model: %d faces\nreferences: all sound\n", Level.worldModel.faceTotal);
+  const PlayerStart& start = Level.start;
+  if (start.found) {
+    printf("player start: %g %g %g, angle %g\n", start.origin[0], start.origin[1],
+           start.origin[2], start.angle);
+  } else {
+    printf("player start: none; the view starts at 544 288 32, looking along +y\n");
+  }
+  FreeLevel();
+  return 0;
+}

@@ -1,0 +1,182 @@
+// Opening the map a path names, through pak archives where it must. Every
+// offset and length in a pak is checked against the file before it is used.
+#include "bsp/pak.h"
+
+#include <algorithm>
+#include <bit>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "bsp/level.h"
+
+MapSource OpenedMap;
+
+namespace {
+
+const char kOpenError[] = "Error opening bsp file (not found?)";
+const char kPakError[] = "Error reading pak file (truncated or damaged?)";
+
+int Fail(const std::string& message) {
+  ShowMessage(message.c_str());
+  return 1;
+}
+
+// Whether the first `n` characters of `a` and `b` agree, whatever their case
+// (both strings when `n` is not given).
+bool SameName(const char* a, const char* b, size_t n = SIZE_MAX) {
+  for (size_t i = 0; i < n; ++i) {
+    if (tolower(static_cast<unsigned char>(a[i])) != tolower(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+    if (a[i] == '\0') return true;
+  }
+  return true;
+}
+
+bool EndsWith(const std::string& text, const char* end) {
+  const size_t n = strlen(end);
+  return text.size() >= n && SameName(text.c_str() + text.size() - n, end);
+}
+
+int32_t FromLittleEndian(int32_t value) {
+  if constexpr (std::endian::native == std::endian::little) return value;
+  const auto u = static_cast<uint32_t>(value);
+  return static_cast<int32_t>(u >> 24 | (u >> 8 & 0xFF00) | (u << 8 & 0xFF0000) | u << 24);
+}
+
+// Either separator, so that Windows paths work too.
+size_t LastSeparator(const std::string& path, size_t before = std::string::npos) {
+  return path.find_last_of("/\\", before);
+}
+
+// The entry named `name` (whatever its case) of the pak at `path`:
+// 0 found, 1 the pak cannot be read (message shown), 2 no such entry.
+int FindEntry(const std::string& path, const std::string& name, PakEntry* found) {
+  std::vector<PakEntry> entries;
+  const char* message = nullptr;
+  if (ReadPakDirectory(path, &entries, &message) != 0) return Fail(message);
+  for (const PakEntry& entry : entries) {
+    if (SameName(entry.name, name.c_str())) {
+      *found = entry;
+      return 0;
+    }
+  }
+  return 2;
+}
+
+int OpenEntry(const std::string& pak, const std::string& name) {
+  PakEntry entry;
+  const int found = FindEntry(pak, name, &entry);
+  if (found == 1) return 1;
+  if (found == 2 || OpenBspEntry(pak.c_str(), entry.offset, entry.length) != 0) {
+    return Fail(kOpenError);
+  }
+  OpenedMap = {pak, entry.name};
+  return 0;
+}
+
+// A pak given alone: its start map, or a list of the maps it does hold.
+int OpenPak(const std::string& pak) {
+  std::vector<PakEntry> entries;
+  const char* message = nullptr;
+  if (ReadPakDirectory(pak, &entries, &message) != 0) return Fail(message);
+  std::string maps;
+  int count = 0;
+  for (const PakEntry& entry : entries) {
+    if (SameName(entry.name, "maps/start.bsp")) return OpenEntry(pak, entry.name);
+    if (!SameName(entry.name, "maps/", 5) || !EndsWith(entry.name, ".bsp")) continue;
+    if (++count <= 5) maps += std::string(maps.empty() ? "" : ", ") + entry.name;
+  }
+  if (count == 0) return Fail("Error: " + pak + " holds no maps.");
+  if (count > 5) maps += ", ... (" + std::to_string(count) + " in all)";
+  return Fail("Error: " + pak + " holds no maps/start.bsp. Its maps: " + maps + ".");
+}
+
+// GAME/maps/NAME.bsp that is no file: maps/NAME.bsp in GAME's pakN.pak
+// files, the highest N first, as the game searches them.
+int OpenFromGameFolder(const std::string& path) {
+  const size_t slash = LastSeparator(path);
+  if (slash == std::string::npos || slash < 5 || !EndsWith(path, ".bsp") ||
+      !SameName(path.c_str() + slash - 4, "maps", 4) || LastSeparator(path, slash - 1) != slash - 5) {
+    return Fail(kOpenError);
+  }
+  const std::string game = path.substr(0, slash - 5);
+  const std::string name = "maps/" + path.substr(slash + 1);
+  std::vector<std::pair<long, std::string>> paks;
+  std::error_code error;
+  for (const auto& file : std::filesystem::directory_iterator(game.empty() ? "/" : game, error)) {
+    const std::string n = file.path().filename().string();
+    char* end = nullptr;
+    if (!SameName(n.c_str(), "pak", 3) || !isdigit(static_cast<unsigned char>(n[3]))) continue;
+    const long number = strtol(n.c_str() + 3, &end, 10);
+    if (SameName(end, ".pak")) paks.emplace_back(number, game + "/" + n);
+  }
+  std::sort(paks.rbegin(), paks.rend());
+  for (const auto& [number, pak] : paks) {
+    PakEntry entry;
+    const int found = FindEntry(pak, name, &entry);
+    if (found == 1) return 1;
+    if (found == 0) return OpenEntry(pak, entry.name);
+  }
+  return Fail(kOpenError);
+}
+
+}  // namespace
+
+bool IsPakPath(const std::string& path) { return EndsWith(path, ".pak"); }
+
+bool IsFile(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::is_regular_file(path, error);
+}
+
+int ReadPakDirectory(const std::string& path, std::vector<PakEntry>* entries,
+                     const char** message) {
+  *message = kOpenError;
+  FILE* file = fopen(path.c_str(), "rb");
+  if (file == nullptr) return 1;
+  *message = kPakError;
+  char magic[4] = {};
+  int32_t directory[2] = {};  // offset and length
+  bool sound = fread(magic, 1, 4, file) == 4 && memcmp(magic, "PACK", 4) == 0 &&
+               fread(directory, 4, 2, file) == 2;
+  const int64_t offset = FromLittleEndian(directory[0]);
+  const int64_t length = FromLittleEndian(directory[1]);
+  const int64_t size = sound && fseek(file, 0, SEEK_END) == 0 ? ftell(file) : -1;
+  sound = sound && size >= 0 && offset >= 0 && length >= 0 && length % 64 == 0 &&
+          offset + length <= size && fseek(file, static_cast<long>(offset), SEEK_SET) == 0;
+  if (sound) {
+    entries->resize(static_cast<size_t>(length / 64));
+    sound = fread(entries->data(), 64, entries->size(), file) == entries->size();
+  }
+  fclose(file);
+  for (PakEntry& entry : *entries) {
+    entry.offset = FromLittleEndian(entry.offset);
+    entry.length = FromLittleEndian(entry.length);
+    sound = sound && memchr(entry.name, '\0', sizeof entry.name) != nullptr &&
+            entry.offset >= 0 && entry.length >= 0 &&
+            int64_t{entry.offset} + entry.length <= size;
+  }
+  if (!sound) entries->clear();
+  return sound ? 0 : 1;
+}
+
+int OpenMap(const char* path) {
+  const std::string whole = path;
+  OpenedMap = {whole, ""};
+  if (IsFile(whole)) {
+    if (IsPakPath(whole)) return OpenPak(whole);
+    return OpenBspFile(path) == 0 ? 0 : Fail(kOpenError);
+  }
+  // A path through a pak: the longest leading part that is a pak file.
+  for (size_t slash = LastSeparator(whole); slash != std::string::npos && slash > 0;
+       slash = LastSeparator(whole, slash - 1)) {
+    const std::string pak = whole.substr(0, slash);
+    std::string entry = whole.substr(slash + 1);
+    std::replace(entry.begin(), entry.end(), '\\', '/');
+    if (IsPakPath(pak) && IsFile(pak)) return OpenEntry(pak, entry);
+  }
+  return OpenFromGameFolder(whole);
+}

@@ -1,0 +1,47 @@
+// Finding the map a path names: a loose file, or an entry of a pak archive
+// (the game's pak0.pak, pak1.pak ...: a 12-byte header "PACK", directory
+// offset and length, then 64-byte entries of a zero-padded 56-byte name, an
+// offset and a length; files stored whole).
+//
+//   mivo e1m1.bsp                      a loose map
+//   mivo DIR/pak0.pak/maps/e1m1.bsp    an entry of DIR/pak0.pak
+//   mivo DIR/pak0.pak                  its maps/start.bsp
+//   mivo GAME/maps/e1m1.bsp            that file, or else maps/e1m1.bsp in
+//                                      GAME's paks, the highest number first
+//
+// Names inside a pak, and the pak files' own names, match whatever their
+// case.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct PakEntry {
+  char name[56];  // "maps/e1m1.bsp", padded with zero bytes
+  int32_t offset;
+  int32_t length;
+};
+static_assert(sizeof(PakEntry) == 64);
+
+// The directory of the pak at `path`. Returns 0, or 1 when it cannot be read
+// or is damaged (then `message` says which, in the user's words).
+int ReadPakDirectory(const std::string& path, std::vector<PakEntry>* entries,
+                     const char** message);
+
+// Whether `path` names a pak: its last name ends in ".pak".
+bool IsPakPath(const std::string& path);
+
+// Whether `path` is an existing file (not a folder).
+bool IsFile(const std::string& path);
+
+// Opens the map `path` names (see above) as the map file. Returns 0; or
+// shows why not, in a message box, and returns 1.
+int OpenMap(const char* path);
+
+// Where OpenMap found the map: the file and, inside a pak, the entry.
+struct MapSource {
+  std::string file;
+  std::string entry;  // empty for a loose map
+};
+extern MapSource OpenedMap;
