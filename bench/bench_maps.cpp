@@ -7,33 +7,46 @@
 #include <filesystem>
 
 #include "bsp/level.h"
-#include "tests/unit/test_maps.h"
+#include "bsp/pak.h"
+#include "tests/unit/support.h"
 #include "tools/bsp_writer.h"
 
 namespace {
 
 constexpr int kGridSizes[] = {1000, 5000, 20000, 60000};
-constexpr const char* kRealMaps[] = {"tiny-room", "cube", "libre-e1m1"};
+constexpr int kWideGridSizes[] = {100000, 300000};  // BSP2 only: past 16-bit indices
+constexpr const char* kRealMaps[] = {"tiny-room", "cube", "libre-e1m1", "clay-bsp2"};
 
-// Fills in what the benchmarks report per map, from the file itself.
+// Fills in what the benchmarks report per map, as the viewer reads it.
 bool Describe(BenchMap& map) {
-  FILE* file = fopen(map.path.c_str(), "rb");
-  if (file == nullptr) return false;
-  BspModel world = {};
-  bool ok = fread(&map.header, sizeof map.header, 1, file) == 1 &&
-            fseek(file, map.header.lumps[kModelsLump].offset, SEEK_SET) == 0 &&
-            fread(&world, sizeof world, 1, file) == 1;
-  fclose(file);
-  if (!ok) return false;
-  const BspLump* lumps = map.header.lumps;
-  map.faceCount = static_cast<uint16_t>(lumps[kFacesLump].length / sizeof(BspFace));
-  map.worldFaces = world.faceTotal;
+  ResetMapState();
+  MessagesOnStderr = true;
+  bool ok = OpenMap(map.path.c_str()) == 0 && LoadLevel() == 0;
+  map.header = BspFile.header;
+  map.wide = Level.format == kBsp2Format;
+  map.faceCount = Level.faceCount;
+  map.worldFaces = Level.worldModel.faceTotal;
   map.bytesLoaded = sizeof(BspHeader) + sizeof(BspModel) +
-                    uint64_t{map.faceCount} * sizeof(BspFace) +
-                    uint64_t{lumps[kEdgesLump].length / sizeof(BspEdge)} * sizeof(BspEdge) +
-                    uint64_t{lumps[kSurfEdgesLump].length / sizeof(SurfEdge)} * sizeof(SurfEdge) +
-                    uint64_t{static_cast<uint16_t>(lumps[kVerticesLump].length /
-                                                   sizeof(BspVertex))} * sizeof(BspVertex);
+                    uint64_t{Level.faceCount} * (map.wide ? sizeof(Bsp2Face) : sizeof(BspFace)) +
+                    uint64_t{Level.edgeCount} * (map.wide ? sizeof(Bsp2Edge) : sizeof(BspEdge)) +
+                    uint64_t{Level.surfEdgeCount} * sizeof(SurfEdge) +
+                    uint64_t{Level.vertexCount} * sizeof(BspVertex);
+  map.triangleBytes = uint64_t{Level.triangles.cornerCount} * 25;
+  ResetMapState();
+  return ok;
+}
+
+bool Write(std::vector<BenchMap>& maps, const std::string& dir, const std::string& name,
+           const std::vector<uint8_t>& bytes) {
+  BenchMap map = {};
+  map.name = name;
+  map.path = dir + "/" + name + ".bsp";
+  map.scratch = true;
+  if (WriteBspFile(map.path, bytes) != 0 || !Describe(map)) {
+    fprintf(stderr, "could not write %s\n", map.path.c_str());
+    return false;
+  }
+  maps.push_back(map);
   return true;
 }
 
@@ -46,19 +59,32 @@ std::vector<BenchMap> PrepareBenchMaps() {
     perror("mkdtemp");
     return {};
   }
+  bool written = true;
   for (int size : kGridSizes) {
-    BenchMap map = {};
-    map.name = "grid-" + std::to_string(size);
-    map.path = std::string(scratch) + "/" + map.name + ".bsp";
-    map.scratch = true;
-    if (WriteBspFile(map.path, BspBytes(GridMap(size))) != 0 || !Describe(map)) {
-      fprintf(stderr, "could not write %s\n", map.path.c_str());
-      RemoveBenchMaps(maps);
-      std::error_code ignored;
-      std::filesystem::remove_all(scratch, ignored);
-      return {};
+    const std::vector<uint8_t> bytes = BspBytes(GridMap(size));
+    written = written && Write(maps, scratch, "grid-" + std::to_string(size), bytes);
+    if (size == kGridSizes[std::size(kGridSizes) - 1]) {
+      // The same map as BSP2, and inside a pak.
+      written = written && Write(maps, scratch, "grid-" + std::to_string(size) + "-bsp2",
+                                 Bsp2Bytes(bytes));
+      const std::string pak = std::string(scratch) + "/pak0.pak";
+      written = written && WriteBspFile(pak, PakBytes({{"maps/grid.bsp", bytes}})) == 0;
+      BenchMap inPak = maps[maps.size() - 2];
+      inPak.name += "-pak";
+      inPak.path = pak + "/maps/grid.bsp";
+      inPak.scratch = false;
+      maps.push_back(inPak);
     }
-    maps.push_back(map);
+  }
+  for (int size : kWideGridSizes) {
+    written = written && Write(maps, scratch, "grid-" + std::to_string(size) + "-bsp2",
+                               Bsp2QuadBytes(GridQuads(size)));
+  }
+  if (!written) {
+    RemoveBenchMaps(maps);
+    std::error_code ignored;
+    std::filesystem::remove_all(scratch, ignored);
+    return {};
   }
   const char* realDir = getenv("MIVO_REAL_MAPS");
   if (realDir == nullptr || *realDir == '\0') {
@@ -81,9 +107,7 @@ std::vector<BenchMap> PrepareBenchMaps() {
 void RemoveBenchMaps(const std::vector<BenchMap>& maps) {
   std::error_code ignored;
   for (const BenchMap& map : maps) {
-    if (!map.scratch) continue;
-    std::filesystem::remove(map.path, ignored);
-    std::filesystem::remove(std::filesystem::path(map.path).parent_path(), ignored);
+    if (map.scratch) std::filesystem::remove_all(std::filesystem::path(map.path).parent_path(), ignored);
   }
 }
 
@@ -91,6 +115,6 @@ void ForgetMap() { ResetMapState(); }
 
 int LoadMap(const BenchMap& map) {
   ResetMapState();
-  if (OpenBspFile(map.path.c_str()) != 0) return 1;
+  if (OpenMap(map.path.c_str()) != 0) return 1;
   return LoadLevel();
 }

@@ -1,6 +1,8 @@
 // The maps the load and frame benchmarks run on: grid maps of about 1,000,
-// 5,000, 20,000 and 60,000 faces, written by the BSP writer into a scratch
-// directory, then the real maps when MIVO_REAL_MAPS names their directory.
+// 5,000, 20,000 and 60,000 faces, the largest also as BSP2 and inside a pak,
+// BSP2 grids of 100,000 and 300,000 faces, all written by the BSP writer
+// into a scratch directory; then the real maps when MIVO_REAL_MAPS names
+// their directory.
 //
 //   std::vector<BenchMap> maps = PrepareBenchMaps();
 //   ... register and run benchmarks on maps[i].path ...
@@ -21,6 +23,8 @@ struct BenchMap {
   uint32_t faceCount;   // face records: what loading colours
   int32_t worldFaces;   // faces of the world model: what a frame draws
   uint64_t bytesLoaded; // header, world model and the four whole lumps
+  bool wide;              // BSP2 or 2PSB
+  uint64_t triangleBytes; // BSP2: the triangle arrays built at load
 };
 
 // Returns the maps, or an empty list after saying on stderr what failed.
@@ -32,5 +36,5 @@ void RemoveBenchMaps(const std::vector<BenchMap>& maps);
 // Closes the map file and frees the level, as at program start.
 void ForgetMap();
 
-// OpenBspFile and LoadLevel on a fresh process state. Returns 0 on success.
+// OpenMap and LoadLevel on a fresh process state. Returns 0 on success.
 int LoadMap(const BenchMap& map);

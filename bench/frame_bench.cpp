@@ -12,7 +12,7 @@
 #include "bench/summary.h"
 #include "bsp/level.h"
 #include "platform/gl.h"
-#include "tests/unit/gl_offscreen.h"
+#include "tests/unit/support.h"
 #include "view/render.h"
 
 namespace {
@@ -58,12 +58,13 @@ double FirstFrameMs(const BenchMap& map) {
 void PrintSummary(const std::vector<BenchMap>& maps, const MedianReporter& reporter) {
   printf("\nFrames of the starting view, 640 x 480, llvmpipe (medians; target: %.1f ms)\n",
          kFrameBudgetMs);
-  printf("%-12s %8s %10s %12s %s\n", "map", "faces", "ms/frame", "faces/s", "");
+  printf("%-18s %8s %10s %12s %10s %s\n", "map", "faces", "ms/frame", "faces/s", "arrays MB",
+         "");
   for (const BenchMap& map : maps) {
     const MedianReporter::Figures* frame = reporter.Find("Frame/" + map.name);
     if (frame == nullptr) continue;
-    printf("%-12s %8d %10.3f %12.3g %s\n", map.name.c_str(), map.worldFaces, frame->realMs,
-           map.worldFaces / (frame->realMs / 1e3),
+    printf("%-18s %8d %10.3f %12.3g %10.1f %s\n", map.name.c_str(), map.worldFaces,
+           frame->realMs, map.worldFaces / (frame->realMs / 1e3), map.triangleBytes / 1e6,
            frame->realMs <= kFrameBudgetMs ? "within" : "OVER");
   }
 }
@@ -75,7 +76,8 @@ int main(int argc, char** argv) {
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   std::vector<BenchMap> maps = PrepareBenchMaps();
   if (maps.empty()) return 1;
-  if (OpenGlContext(640, 480) != 0) {
+  HWND window = OpenGlWindow();
+  if (window == nullptr) {
     RemoveBenchMaps(maps);
     return 1;
   }
@@ -94,7 +96,7 @@ int main(int argc, char** argv) {
   MedianReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   PrintSummary(maps, reporter);
-  CloseGlContext();
+  DestroyWindow(window);
   RemoveBenchMaps(maps);
   benchmark::Shutdown();
   return 0;
