@@ -4,22 +4,36 @@
 #include <cstdio>
 #include <cstring>
 
+#ifdef _WIN32
+#include <vector>
+
+#include "platform/win32.h"
+#endif
+
 const char* MapPath = "/QUAKE/ID1/MAPS/start.bsp";
 
 namespace {
 
-void PrintUsage(FILE* stream, const char* program) {
-  fprintf(stream,
-          "Usage: %s [MAP]\n"
-          "Shows a Quake map (BSP version 29) in a window; MAP defaults to\n"
-          "/QUAKE/ID1/MAPS/start.bsp.\n"
-          "\n"
-          "Keys (key pad with Num Lock on, or the same characters typed):\n"
-          "  8 / 2    forward / back       4 / 6    turn left / right\n"
-          "  1 / 3    right / left         + / -    up / down (also . and 0)\n"
-          "  7 or W   wireframe            9 or F   filled\n"
-          "  Esc      quit\n",
-          program);
+const char kUsage[] =
+    "Usage: %s [MAP]\n"
+    "Shows a Quake map (BSP version 29) in a window; MAP defaults to\n"
+    "/QUAKE/ID1/MAPS/start.bsp.\n"
+    "\n"
+    "Keys (key pad with Num Lock on, or the same characters typed):\n"
+    "  8 / 2    forward / back       4 / 6    turn left / right\n"
+    "  1 / 3    right / left         + / -    up / down (also . and 0)\n"
+    "  7 or W   wireframe            9 or F   filled\n"
+    "  Esc      quit\n";
+
+void PrintUsage([[maybe_unused]] FILE* stream, const char* program) {
+#ifdef _WIN32
+  // A GUI program has no console to print to: the usage goes in a box.
+  std::vector<char> text(sizeof kUsage + strlen(program));
+  snprintf(text.data(), text.size(), kUsage, program);
+  MessageBoxA(nullptr, text.data(), "Mivo", MB_OK);
+#else
+  fprintf(stream, kUsage, program);
+#endif
 }
 
 }  // namespace
