@@ -36,6 +36,7 @@ WaitFor() {  # LIMIT MESSAGE COMMAND...: polls COMMAND until it succeeds
 Window() { w=$(xdotool search --name "Key Pad" 2>/dev/null | head -n 1); [[ -n $w ]]; }
 Box() { b=$(xwininfo -root -tree | awk -v n="\"$1\":" '$2 == n { print $1 }'); [[ -n $b ]]; }
 Gone() { ! kill -0 "$pid" 2>/dev/null; }
+Alive() { ! Gone || Fail "the program ended before its window or box showed"; "$@"; }
 Dismiss() { xdotool windowfocus --sync "$b" key Return 2>/dev/null; Gone; }
 Ended() {
   WaitFor 60 "the program did not end" Gone
@@ -64,24 +65,24 @@ WindowsFrame() { WaitFor 60 "frame $1 differs from the Linux build's" SameFrame 
 Windows() { "$wine" "$exe" "$@" 2>"$scratch/wine.log" & pid=$!; }
 
 "$linux" "$map" 2>"$scratch/linux.log" & pid=$!
-WaitFor 60 "the Linux build showed no window" Window
+WaitFor 60 "the Linux build showed no window" Alive Window
 Typed LinuxFrame
 xdotool key Escape && Ended 0
 
 Windows "$scratch/my maps/the map.bsp"
-WaitFor 120 "no window titled like '$title'" Window
+WaitFor 120 "no window titled like '$title'" Alive Window
 [[ $(xdotool getwindowname "$w") == "$title" ]] || Fail "title: $(xdotool getwindowname "$w")"
 Typed WindowsFrame
 xdotool key Escape && Ended 0
 
 Windows "$scratch/my maps/the map.bsp"
-WaitFor 60 "no window to close" Window
+WaitFor 60 "no window to close" Alive Window
 WindowsFrame 0
 xdotool windowfocus --sync "$w" key alt+F4 && Ended 0
 
 Answered() {  # TITLE TEXT STATUS ARGS...: the box is shown, OK ends the program
   Windows "${@:4}"
-  WaitFor 60 "no box titled '$1' for ${*:4}" Box "$1"
+  WaitFor 60 "no box titled '$1' for ${*:4}" Alive Box "$1"
   WaitFor 60 "OK did not end the program" Dismiss
   Ended "$3"
   grep -qF "$2" "$scratch/wine.log" || Fail "the box for ${*:4} did not say: $2"
