@@ -1,12 +1,13 @@
 // The start-up: reads the command line, then hands over to WinMain as the
-// Windows start-up does and ends the process with its result.
+// Windows start-up does and ends the process with its result. On Windows,
+// too, the program starts here (the build makes it a GUI program entered
+// through main), so a quoted path with spaces arrives as one argument.
 #include <cstdlib>
 #include <string>
 
 #include "app/app.h"
 #include "app/options.h"
 
-#ifndef _WIN32
 int main(int argc, char** argv) {
   int status = ParseArguments(argc, argv);
   if (status >= 0) return status;
@@ -15,6 +16,10 @@ int main(int argc, char** argv) {
     if (i > 1) commandLine += ' ';
     commandLine += argv[i];
   }
-  exit(WinMain(nullptr, nullptr, commandLine.data(), SW_SHOWDEFAULT));
-}
+#ifdef _WIN32
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+#else
+  HINSTANCE instance = nullptr;  // the window layer has no modules
 #endif
+  exit(WinMain(instance, nullptr, commandLine.data(), SW_SHOWDEFAULT));
+}

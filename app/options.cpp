@@ -6,26 +6,40 @@
 
 #include "app/info.h"
 
+#ifdef _WIN32
+#include <vector>
+
+#include "platform/win32.h"
+#endif
+
 const char* MapPath = "/QUAKE/ID1/MAPS/start.bsp";
 
 namespace {
 
-void PrintUsage(FILE* stream, const char* program) {
-  fprintf(stream,
-          "Usage: %s [MAP]\n"
-          "       %s --info MAP|PAK\n"
-          "Shows a Quake map (BSP version 29 or 30, BSP2 or 2PSB) in a window; MAP\n"
-          "defaults to /QUAKE/ID1/MAPS/start.bsp. MAP may also be DIR/pak0.pak/maps/NAME.bsp\n"
-          "(an entry of a pak), DIR/pak0.pak (its maps/start.bsp), or GAME/maps/NAME.bsp\n"
-          "found in GAME's pak files. --info prints what a map or pak holds, without a\n"
-          "window.\n"
-          "\n"
-          "Keys (key pad with Num Lock on, or the same characters typed):\n"
-          "  8 / 2    forward / back       4 / 6    turn left / right\n"
-          "  1 / 3    right / left         + / -    up / down (also . and 0)\n"
-          "  7 or W   wireframe            9 or F   filled\n"
-          "  Esc      quit\n",
-          program, program);
+const char kUsage[] =
+    "Usage: %s [MAP]\n"
+    "       %s --info MAP|PAK\n"
+    "Shows a Quake map (BSP version 29 or 30, BSP2 or 2PSB) in a window; MAP\n"
+    "defaults to /QUAKE/ID1/MAPS/start.bsp. MAP may also be DIR/pak0.pak/maps/NAME.bsp\n"
+    "(an entry of a pak), DIR/pak0.pak (its maps/start.bsp), or GAME/maps/NAME.bsp\n"
+    "found in GAME's pak files. --info prints what a map or pak holds, without a\n"
+    "window.\n"
+    "\n"
+    "Keys (key pad with Num Lock on, or the same characters typed):\n"
+    "  8 / 2    forward / back       4 / 6    turn left / right\n"
+    "  1 / 3    right / left         + / -    up / down (also . and 0)\n"
+    "  7 or W   wireframe            9 or F   filled\n"
+    "  Esc      quit\n";
+
+void PrintUsage([[maybe_unused]] FILE* stream, const char* program) {
+#ifdef _WIN32
+  // A GUI program has no console to print to: the usage goes in a box.
+  std::vector<char> text(sizeof kUsage + 2 * strlen(program));
+  snprintf(text.data(), text.size(), kUsage, program, program);
+  MessageBoxA(nullptr, text.data(), "Mivo", MB_OK);
+#else
+  fprintf(stream, kUsage, program, program);
+#endif
 }
 
 }  // namespace
