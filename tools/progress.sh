@@ -2,26 +2,32 @@
 # of a first run (installing packages, building).
 
 # Reads lines "PERCENT<tab>LABEL" and shows them as "LABEL NN%": in place on
-# a terminal; otherwise one line at each tenth, and at least every 10 s while
-# the figure moves, so that a log never goes quiet for long. Figures only go
-# forward (each target of a build starts again from its own).
+# a terminal; otherwise one line at each tenth and at least one every 10 s,
+# so that a log never goes quiet for long. Figures only go forward (each
+# target of a build starts again from its own).
 ShowProgress() {
-  local percent label shown="" last=-10 at=$SECONDS
-  while IFS=$'\t' read -r percent label; do
+  local percent label shown="" last=-10 printed=-10 at=$SECONDS status wait
+  while true; do
+    wait=$((at + 10 - SECONDS))
+    ((wait > 0)) || wait=1
+    IFS=$'\t' read -r -t "$wait" percent label && status=0 || status=$?
+    ((status <= 128)) || percent=$last label=$shown
+    ((status == 0 || status > 128)) || break
     percent=${percent%%.*}
+    [[ $percent =~ ^[0-9]+$ ]] || continue
     if [[ $label != "$shown" ]]; then
       [[ -t 1 && -n $shown ]] && printf '\n'
-      shown=$label
-      last=-10
+      shown=$label last=-10 printed=-10
     fi
-    ((percent > last)) || continue
+    ((percent > last || status > 128)) || continue
+    last=$percent
     if [[ -t 1 ]]; then
       printf '\r%s %3d%%' "$label" "$percent"
-    elif ((percent / 10 != last / 10 || SECONDS - at >= 10)); then
-      printf '%s %3d%%\n' "$label" "$percent"
       at=$SECONDS
+    elif ((percent / 10 != printed / 10 || SECONDS - at >= 10 || status > 128)); then
+      printf '%s %3d%%\n' "$label" "$percent"
+      printed=$percent at=$SECONDS
     fi
-    last=$percent
   done
   [[ -t 1 && -n $shown ]] && printf '\n'
   return 0
