@@ -13,8 +13,8 @@ fi
 source tools/packages.sh
 EnsurePackages
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$(nproc)" --target mivo demo_map >/dev/null
+ConfigureBuild build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+BuildTargets build demo_map mivo
 map="${1:-build/maps/demo.bsp}"
 
 if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]]; then

@@ -14,7 +14,7 @@ if [[ "${1:-}" == "--sanitize" ]]; then
   flags+=(-DMIVO_SANITIZE=ON)
 fi
 
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${flags[@]}" >/dev/null
-cmake --build "$build" -j "$(nproc)"
+ConfigureBuild "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${flags[@]}"
+BuildTargets "$build"
 cd "$build"
 ctest --output-on-failure --timeout 300 -j "$(nproc)"

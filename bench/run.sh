@@ -24,8 +24,8 @@ Machine() {
 }
 
 Build() {
-  cmake -S . -B "$build" -DMIVO_BENCHMARKS=ON -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$build" -j "$(nproc)" --target "$@" >/dev/null
+  ConfigureBuild "$build" -DMIVO_BENCHMARKS=ON -DCMAKE_BUILD_TYPE=Release
+  BuildTargets "$build" "$@"
 }
 
 case "$what" in
