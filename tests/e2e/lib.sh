@@ -26,6 +26,14 @@ wait_for() {
 # The id of the viewable window named exactly NAME, if there is one.
 window() { xwininfo -name "$1" 2>/dev/null | awk '/Window id:/ {id = $4} /IsViewable/ {print id}'; }
 
+# await NAME: waits for a viewable window named exactly NAME; its id goes in
+# $main.
+await() {
+  awaited=$1
+  wait_for eval 'main=$(window "$awaited"); [[ -n $main ]]' ||
+    fail "no window \"$1\": $(cat "$scratch/stderr")"
+}
+
 # keys KEY...: typed into window $main (xdotool's names), bounded in case
 # the focus never comes.
 keys() { timeout 30 xdotool windowfocus --sync "$main" key --delay 30 "$@"; }
@@ -44,12 +52,20 @@ ended() {
   [[ $status -eq $1 ]] || fail "status $status, not $1: $(cat "$scratch/stderr")"
 }
 
-# shows NAME [GEOMETRY]: the screen's GEOMETRY (the 640x480 at the top
-# left) is frames/NAME.png, but for a few pixels where faces meet.
-shows() {
+# shot GEOMETRY FILE: that part of the screen (WxH+X+Y).
+shot() {
   import -window root "$scratch/root.png" 2>/dev/null &&
-    convert "$scratch/root.png" -crop "${2:-640x480+0+0}" +repage "$scratch/shot.png" &&
-    [[ $(compare -metric AE -fuzz 2% "$scratch/shot.png" "$frames/$1.png" null: 2>&1) -le 40 ]]
+    convert "$scratch/root.png" -crop "$1" +repage "$2"
+}
+
+# shows NAME [GEOMETRY]: the screen's GEOMETRY (the 640x480 at the top
+# left) is frames/NAME.png (or the picture NAME, a path), but for a few
+# pixels where faces meet.
+shows() {
+  local picture=$frames/$1.png
+  [[ $1 != */* ]] || picture=$1
+  shot "${2:-640x480+0+0}" "$scratch/shot.png" &&
+    [[ $(compare -metric AE -fuzz 2% "$scratch/shot.png" "$picture" null: 2>&1) -le 40 ]]
 }
 
 # black GEOMETRY: nothing but black there in the screen shows last took.

@@ -8,8 +8,7 @@ source "$(dirname "$0")/lib.sh"
 mivo=$1 map=$2 mapgen=$3
 
 start "$map"
-wait_for window "$title" >/dev/null || fail "no window: $(cat "$scratch/stderr")"
-main=$(window "$title")
+await "$title"
 info=$(xwininfo -id "$main")
 for line in "Absolute upper-left X:  0" "Absolute upper-left Y:  0" "Width: 640" "Height: 480"; do
   grep -qF "$line" <<<"$info" || fail "window is not at (0, 0) and 640 x 480: $info"
@@ -40,16 +39,17 @@ ended 0
 # comes from a pak, and shows the same frame.
 "$mapgen" pak "$scratch/pak0.pak" maps/start.bsp="$map" >/dev/null
 start "$scratch/pak0.pak"
+await "$title"
 wait_for shows first || fail "first frame before the close box"
-close "$(window "$title")"
+close "$main"
 ended 0
 
 # The demo map as BSP2 shows the same frames, filled and in wireframe;
 # SIGTERM ends it with status 0.
 "$mapgen" --format bsp2 demo "$scratch/demo2.bsp" >/dev/null
 start "$scratch/demo2.bsp"
+await "$title"
 wait_for shows first || fail "first frame of the BSP2 map"
-main=$(window "$title")
 keys KP_8 KP_8 KP_4 KP_Add KP_1 KP_6 KP_6 KP_7
 wait_for shows wire || fail "wireframe of the BSP2 map"
 kill -TERM "$viewer"
@@ -57,9 +57,8 @@ ended 0
 
 # A missing map: the message in a box, and no main window; OK ends with 1.
 start /nonexistent/maps/start.bsp
-wait_for window Error >/dev/null || fail "no message box: $(cat "$scratch/stderr")"
+await Error
 [[ -z $(window "$title") ]] || fail "the main window shows behind the message"
-main=$(window Error)
 keys Return
 ended 1
 echo "program: all checks passed"

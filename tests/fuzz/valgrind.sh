@@ -22,8 +22,8 @@ start --error-exitcode=99 --leak-check=full --show-leak-kinds=definite,indirect,
   --errors-for-leak-kinds=definite,indirect,possible --child-silent-after-fork=yes \
   --num-callers=40 --suppressions="$top/tests/fuzz/valgrind.supp" --log-file="$log" \
   "$build/mivo" "$build/maps/demo.bsp"
-wait_for shows first || fail "no first frame; windows: $(xwininfo -root -children | grep '^ *0x')"
-main=$(window "$title")
+await "$title"
+wait_for shows first || fail "no first frame"
 keys Escape
 wait_for eval '! kill -0 $viewer 2>/dev/null' || fail "the viewer did not end"
 status=0
