@@ -39,4 +39,17 @@ expect 0 "entry maps/start.bsp of $scratch/pak0.pak, $size bytes at 2012" --info
 expect 0 "pak of 2 entries" --info "$scratch/pak0.pak"
 grep -qzE "maps/start.bsp +$size bytes.*progs.dat +2000 bytes" "$scratch/out" || fail "--info on a pak"
 expect 1 "Error reading bsp file (truncated or damaged?)" --info "$scratch/cut.bsp"
+
+# The real maps, where MIVO_REAL_MAPS has them: faces, world faces, start.
+while read -r name faces world start; do
+  [[ -f ${MIVO_REAL_MAPS:-/none}/$name ]] || continue
+  expect 0 "player start: $start" --info "$MIVO_REAL_MAPS/$name"
+  grep -qE "^ 7 faces .* $faces\$" "$scratch/out" && grep -q "world model: $world faces" \
+    "$scratch/out" || fail "$name: $(cat "$scratch/out")"
+done <<'EOF'
+tiny-room.bsp 6 6 0 -2 -544, angle 0
+cube.bsp 6 6 56 -208 136, angle 0
+libre-e1m1.bsp 11102 10175 464 2048 -200, angle -0
+clay-bsp2.bsp 10407 7058 -0 -407 -42, angle 90
+EOF
 echo "cli: all checks passed"
