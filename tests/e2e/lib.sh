@@ -64,8 +64,10 @@ shot() {
 shows() {
   local picture=$frames/$1.png
   [[ $1 != */* ]] || picture=$1
+  local differ
   shot "${2:-640x480+0+0}" "$scratch/shot.png" &&
-    [[ $(compare -metric AE -fuzz 2% "$scratch/shot.png" "$picture" null: 2>&1) -le 40 ]]
+    differ=$(compare -metric AE -fuzz 2% "$scratch/shot.png" "$picture" null: 2>&1)
+  [[ $differ =~ ^[0-9]+$ ]] && ((differ <= 40))
 }
 
 # black GEOMETRY: nothing but black there in the screen shows last took.
