@@ -11,7 +11,7 @@ namespace {
 // Parses exactly `count` finite numbers separated by white space.
 bool ParseNumbers(std::string_view text, float* numbers, int count) {
   char copy[128];
-  if (text.size() >= sizeof copy) return false;
+  if (text.empty() || text.size() >= sizeof copy) return false;
   memcpy(copy, text.data(), text.size());
   copy[text.size()] = '\0';
   const char* at = copy;
