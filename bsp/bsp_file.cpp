@@ -78,6 +78,11 @@ int OpenBspFile(const char* path) {
   return ReadBspHeader(&BspFile.header);
 }
 
+void CloseBspFile() {
+  if (BspFile.stream != nullptr) fclose(BspFile.stream);
+  BspFile = {};
+}
+
 int ReadModel(BspModel* model, int16_t index) {
   int64_t offset = int64_t{BspFile.header.lumps[kModelsLump].offset} +
                    int64_t{index} * int64_t{sizeof(BspModel)};

@@ -3,8 +3,9 @@
 // types below are the file's own bytes: a reader copies whole lumps straight
 // into arrays of them, so their layouts must never gain padding.
 //
-//   OpenBspFile(path)          once, at start-up
+//   OpenBspFile(path)          once
 //   CountFaces() ... Read...() any number of times, in any order
+//   CloseBspFile()             before another file can be opened
 //
 // Every operation that can fail returns 0 for success and 1 for failure.
 #pragma once
@@ -86,6 +87,10 @@ struct BspFile {
 extern struct BspFile BspFile;
 
 int OpenBspFile(const char* path);
+
+// Closes the file, if one is open, even one whose header came up short, and
+// forgets it. Closing nothing does nothing.
+void CloseBspFile();
 int ReadBspHeader(BspHeader* header);
 int ReadModel(BspModel* model, int16_t index);
 
