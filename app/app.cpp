@@ -5,12 +5,15 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <string>
+#include <utility>
 
 #include "app/gl_context.h"
 #include "app/options.h"
 #include "bsp/bsp_file.h"
 #include "bsp/level.h"
 #include "bsp/pak.h"
+#include "platform/gl.h"
 #include "view/camera.h"
 #include "view/render.h"
 
@@ -22,6 +25,11 @@ const char kTitle[] = "Darro's Mivo: Use the Key Pad to move around.";
 // Set by the first Shutdown. From then on no handler touches the released
 // context or the freed level, and a second Shutdown releases nothing.
 bool ended = false;
+
+// Set while a dropped map loads. The records then hold its first, perhaps
+// unchecked, parts, which nothing may draw or replace; on Windows a message
+// box shown meanwhile goes on dispatching the window's messages.
+bool opening = false;
 
 }  // namespace
 
@@ -51,6 +59,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     MessageBoxA(nullptr, "Error creating the main window (no display?)", nullptr, MB_OK);
     return 1;
   }
+  DragAcceptFiles(window, TRUE);
   ShowWindow(window, SW_SHOW);
   UpdateWindow(window);
 
@@ -74,14 +83,17 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
       if (!ended) SetupProjection();
       return 0;
     case WM_PAINT:
-      if (ended) {
-        ValidateRect(window, nullptr);  // nothing left to draw with
+      if (ended || opening) {
+        ValidateRect(window, nullptr);  // nothing whole to draw, or nothing to draw with
       } else {
         OnPaint(window);
       }
       return 0;
     case WM_CHAR:
-      if (!ended) OnKey(window, static_cast<int>(wParam));
+      if (!ended && !opening) OnKey(window, static_cast<int>(wParam));
+      return 0;
+    case WM_DROPFILES:
+      OnDropFiles(window, reinterpret_cast<HDROP>(wParam));
       return 0;
     default:
       return DefWindowProcA(window, message, wParam, lParam);
@@ -98,6 +110,46 @@ void OnCreate(HWND window) {
   // Both show their own message when they fail.
   if (OpenMap(MapPath) != 0 || LoadLevel() != 0) exit(1);
   PlaceCamera();
+}
+
+void OnDropFiles(HWND window, HDROP drop) {
+  std::string path;
+  if (!ended && !opening && DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0) > 0) {
+    path.resize(DragQueryFileA(drop, 0, nullptr, 0));
+    DragQueryFileA(drop, 0, path.data(), static_cast<UINT>(path.size() + 1));
+  }
+  DragFinish(drop);
+  if (!path.empty()) OpenDroppedMap(window, path.c_str());
+}
+
+void OpenDroppedMap(HWND window, const char* path) {
+  // The map on show steps aside, and the new one loads into empty records,
+  // with the colours starting again, as at start-up.
+  struct Level otherLevel = {};
+  struct BspFile otherFile = {};
+  auto swapMaps = [&] {
+    std::swap(Level, otherLevel);
+    std::swap(BspFile, otherFile);
+  };
+  swapMaps();
+  const uint32_t shownRandomState = std::exchange(RandomState, 1);
+  opening = true;
+  const bool loaded = OpenMap(path) == 0 && LoadLevel() == 0;
+  opening = false;
+  // Whichever goes, the old map or what loaded of the new one, is released
+  // from the records, and the one that stays comes back into them.
+  if (loaded) swapMaps();
+  FreeLevel();
+  CloseBspFile();
+  swapMaps();
+  if (loaded) {
+    glLoadIdentity();
+    PlaceCamera();
+    glPolygonMode(GL_FRONT, GL_FILL);
+  } else {
+    RandomState = shownRandomState;
+  }
+  InvalidateRect(window, nullptr, FALSE);
 }
 
 void OnPaint(HWND window) {

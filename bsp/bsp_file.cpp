@@ -96,6 +96,11 @@ int OpenBspEntry(const char* path, int64_t start, int64_t size) {
 
 int OpenBspFile(const char* path) { return OpenBspEntry(path, 0, INT64_MAX); }
 
+void CloseBspFile() {
+  if (BspFile.stream != nullptr) fclose(BspFile.stream);
+  BspFile = {};
+}
+
 int ReadModel(BspModel* model, int16_t index) {
   int64_t offset = int64_t{BspFile.header.lumps[kModelsLump].offset} +
                    int64_t{index} * int64_t{sizeof(BspModel)};

@@ -3,8 +3,9 @@
 // types below are the file's own bytes: a reader copies whole lumps straight
 // into arrays of them, so their layouts must never gain padding.
 //
-//   OpenBspFile(path)          once, at start-up
+//   OpenBspFile(path)          once
 //   CountFaces() ... Read...() any number of times, in any order
+//   CloseBspFile()             before another file can be opened
 //
 // Every operation that can fail returns 0 for success and 1 for failure.
 #pragma once
@@ -120,6 +121,10 @@ int OpenBspFile(const char* path);
 
 // The same for the `size` bytes at `start` of `path`: a map inside a pak.
 int OpenBspEntry(const char* path, int64_t start, int64_t size);
+
+// Closes the file, if one is open, even one whose header came up short, and
+// forgets it. Closing nothing does nothing.
+void CloseBspFile();
 int ReadBspHeader(BspHeader* header);
 int ReadModel(BspModel* model, int16_t index);
 

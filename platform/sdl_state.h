@@ -21,6 +21,7 @@ struct PlatformWindow {
   SDL_Window* sdlWindow;  // made at SetPixelFormat, or at ShowWindow when none was set
   Uint32 sdlWindowId;
   bool visible;
+  bool acceptsFiles;         // DragAcceptFiles: drops become WM_DROPFILES
   bool destroying;           // WM_DESTROY is being sent: DestroyWindow may not start again
   bool invalid;              // part of the client area needs repainting:
   RECT invalidRect;          //   at most this bounding rectangle of it

@@ -12,6 +12,8 @@
 //   is no WM_KEYUP, no mouse message and no WM_ERASEBKGND.
 // - The window's frame, if a window manager adds one, lies outside the
 //   requested size: the client area is the size CreateWindowExA was given.
+// - Files dropped together arrive as one WM_DROPFILES naming them all, as
+//   on Windows; dropped text that names no file is ignored.
 // - An OpenGL context ends with its window: DestroyWindow deletes any left.
 // - SDL's video and the OpenGL library start with the first window and stay
 //   until the process ends, so the X11 WM_CLASS of every window is the class
@@ -54,6 +56,7 @@ typedef struct HICON__* HICON;
 typedef HICON HCURSOR;
 typedef struct HBRUSH__* HBRUSH;
 typedef struct HMENU__* HMENU;
+typedef struct HDROP__* HDROP;
 
 constexpr BOOL FALSE = 0;
 constexpr BOOL TRUE = 1;
@@ -146,6 +149,7 @@ constexpr UINT WM_CLOSE = 0x0010;
 constexpr UINT WM_QUIT = 0x0012;
 constexpr UINT WM_KEYDOWN = 0x0100;
 constexpr UINT WM_CHAR = 0x0102;
+constexpr UINT WM_DROPFILES = 0x0233;  // wParam: the HDROP
 
 // WM_SIZE's wParam.
 constexpr WPARAM SIZE_RESTORED = 0;
@@ -228,8 +232,9 @@ BOOL WINAPI UpdateWindow(HWND window);
 
 // Takes the next message: first those TranslateMessage queued, then the quit
 // request (returns 0, its code in wParam), then the window's input (WM_CHAR,
-// WM_KEYDOWN, WM_SIZE, WM_CLOSE), then WM_PAINT when the window is visible
-// and partly invalid, so repaints coalesce. Waits when there is none.
+// WM_KEYDOWN, WM_SIZE, WM_CLOSE, WM_DROPFILES), then WM_PAINT when the
+// window is visible and partly invalid, so repaints coalesce. Waits when
+// there is none.
 BOOL WINAPI GetMessageA(MSG* msg, HWND window, UINT firstMessage, UINT lastMessage);
 
 // For WM_KEYDOWN of Esc, Backspace, Tab or Enter, queues the WM_CHAR of the
@@ -268,6 +273,22 @@ BOOL WINAPI ValidateRect(HWND window, const RECT* rect);
 // The arrow cursor for (nullptr, IDC_ARROW), the only cursor there is
 // (and what SDL shows anyway); null for anything else.
 HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name);
+
+// --- Dropped files ---
+
+// Whether the window takes files dropped on it: only then does a drop
+// become a WM_DROPFILES. A new window does not.
+void WINAPI DragAcceptFiles(HWND window, BOOL accept);
+
+// For index 0xFFFFFFFF, the number of files the drop names. Otherwise the
+// length of the index-th name without its terminator, when `file` is null;
+// or copies as much of the name as fits into `size` characters of `file`,
+// always terminated, and returns the number copied without the terminator.
+// 0 for an unknown drop or index.
+UINT WINAPI DragQueryFileA(HDROP drop, UINT index, LPSTR file, UINT size);
+
+// Releases the drop; its handle names nothing from then on.
+void WINAPI DragFinish(HDROP drop);
 
 // --- Message box ---
 

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,13 @@ struct MessageQueue {
 };
 
 MessageQueue Messages;
+
+// The drops handed to the program and not yet finished, by handle.
+std::map<uintptr_t, std::vector<std::string>> Drops;
+
+// The files of the drop SDL is delivering, one event each, until it says
+// the drop is complete.
+std::vector<std::string> DroppedFiles;
 
 uintptr_t LastHandle = 0x10000;
 
@@ -142,7 +150,11 @@ void QueueInput(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void DropMessagesFor(HWND window) {
   for (std::deque<MSG>* queue : {&Messages.posted, &Messages.input}) {
-    std::erase_if(*queue, [window](const MSG& msg) { return msg.hwnd == window; });
+    std::erase_if(*queue, [window](const MSG& msg) {
+      if (msg.hwnd != window) return false;
+      if (msg.message == WM_DROPFILES) Drops.erase(msg.wParam);  // nobody will finish it
+      return true;
+    });
   }
 }
 
@@ -213,7 +225,37 @@ void Resized(int width, int height) {
 // window has it; either way they are the one window's.
 bool ForMainWindow(Uint32 windowId) { return windowId == 0 || windowId == MainWindow.sdlWindowId; }
 
+// Collects the files of one drop and queues them as one WM_DROPFILES when
+// the drop is complete, if the window takes files.
+void TranslateDrop(const SDL_DropEvent& drop) {
+  bool wanted = MainWindow.handle != nullptr && !MainWindow.destroying &&
+                MainWindow.acceptsFiles && ForMainWindow(drop.windowID);
+  switch (drop.type) {
+    case SDL_DROPBEGIN:
+      DroppedFiles.clear();
+      break;
+    case SDL_DROPFILE:
+      if (wanted && drop.file != nullptr) DroppedFiles.emplace_back(drop.file);
+      break;
+    case SDL_DROPCOMPLETE:
+      if (wanted && !DroppedFiles.empty()) {
+        uintptr_t handle = NewHandle();
+        Drops[handle] = std::move(DroppedFiles);
+        QueueInput(WM_DROPFILES, handle, 0);
+      }
+      DroppedFiles.clear();
+      break;
+    default:  // SDL_DROPTEXT: text, not a file
+      break;
+  }
+}
+
 void TranslateEvent(const SDL_Event& event) {
+  if (event.type >= SDL_DROPFILE && event.type <= SDL_DROPCOMPLETE) {
+    TranslateDrop(event.drop);
+    SDL_free(event.drop.file);  // SDL hands the name over, wanted or not
+    return;
+  }
   if (MainWindow.handle == nullptr || MainWindow.destroying) return;
   switch (event.type) {
     case SDL_QUIT:  // SIGINT or SIGTERM: ask the window to close
@@ -490,6 +532,27 @@ BOOL WINAPI ValidateRect(HWND window, const RECT* rect) {
   if (rect == nullptr || Contains(*rect, MainWindow.invalidRect)) MainWindow.invalid = false;
   return TRUE;
 }
+
+void WINAPI DragAcceptFiles(HWND window, BOOL accept) {
+  if (IsLiveWindow(window)) MainWindow.acceptsFiles = accept != FALSE;
+}
+
+UINT WINAPI DragQueryFileA(HDROP drop, UINT index, LPSTR file, UINT size) {
+  auto found = Drops.find(reinterpret_cast<uintptr_t>(drop));
+  if (found == Drops.end()) return 0;
+  const std::vector<std::string>& files = found->second;
+  if (index == 0xFFFFFFFF) return static_cast<UINT>(files.size());
+  if (index >= files.size()) return 0;
+  const std::string& name = files[index];
+  if (file == nullptr) return static_cast<UINT>(name.size());
+  if (size == 0) return 0;
+  size_t length = std::min<size_t>(name.size(), size - 1);
+  memcpy(file, name.data(), length);
+  file[length] = '\0';
+  return static_cast<UINT>(length);
+}
+
+void WINAPI DragFinish(HDROP drop) { Drops.erase(reinterpret_cast<uintptr_t>(drop)); }
 
 HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name) {
   if (instance != nullptr || name != IDC_ARROW) return nullptr;

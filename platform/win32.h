@@ -5,6 +5,7 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#include <shellapi.h>  // the drop calls, which a lean windows.h leaves out
 #else
 #include "platform/sdl_win32.h"
 #endif

@@ -89,3 +89,34 @@ w.send_event(protocol.event.ClientMessage(window=w, client_type=d.intern_atom('W
 d.flush()
 EOF
 }
+
+# drop WINDOW FILE: FILE dragged from a file manager and dropped on the
+# middle of WINDOW (X drag and drop, the file offered as text/uri-list);
+# true once the window has taken it.
+drop() {
+  timeout "${MIVO_WAIT:-60}" /usr/bin/python3 - "$1" "$(realpath "$2")" <<'EOF2'
+import sys, urllib.parse
+from Xlib import X, display, protocol
+d = display.Display()
+target = d.create_resource_object('window', int(sys.argv[1], 0))
+source = d.screen().root.create_window(0, 0, 1, 1, 0, X.CopyFromParent)
+source.set_selection_owner(d.intern_atom('XdndSelection'), X.CurrentTime)
+# Sends NAME; then, but for XdndEnter, serves the file until the window answers,
+# and returns the answer's flags.
+def send(name, *data):
+    target.send_event(protocol.event.ClientMessage(window=target, client_type=d.intern_atom(name),
+                                                   data=(32, [source.id, *data, 0, 0, 0][:5])))
+    while name != 'XdndEnter':
+        e = d.next_event()
+        if e.type == X.ClientMessage: return e.data[1][1]
+        if e.type == X.SelectionRequest:
+            uri = 'file://' + urllib.parse.quote(sys.argv[2]) + '\r\n'
+            e.requestor.change_property(e.property, e.target, 8, uri.encode())
+            e.requestor.send_event(protocol.event.SelectionNotify(time=e.time, requestor=e.requestor,
+                selection=e.selection, target=e.target, property=e.property))
+send('XdndEnter', 5 << 24, d.intern_atom('text/uri-list'))
+if not send('XdndPosition', 0, 320 << 16 | 240, X.CurrentTime, d.intern_atom('XdndActionCopy')) & 1:
+    sys.exit('the window refuses the drop')
+send('XdndDrop', 0, X.CurrentTime)
+EOF2
+}
