@@ -1,19 +1,23 @@
-// The map fuzzer. Each input is the bytes of a map file, run through what
-// the viewer runs on one: OpenBspFile, LoadLevel and, when the level loads,
-// DrawLevel (with no GL context current, GL ignores the calls, but every
-// read that makes their arguments happens). The sanitizers catch reads
-// outside the arrays, overflows and leaks; the check here catches a load
-// that fails without saying why, or says so on success.
+// The map fuzzer. Each input is the bytes of a map file, or of a pak when it
+// starts with "PACK", run through what the viewer runs on one: OpenMap,
+// LoadLevel and, when the level loads, DrawLevel (with no GL context
+// current, GL ignores the calls, but every read that makes their arguments
+// happens). The sanitizers catch reads outside the arrays, overflows and
+// leaks; the check here catches a failure that does not say why, or a
+// message on success.
 //
-// The file is a memfd opened through /proc, so OpenBspFile runs unchanged
-// and nothing touches the disk.
+// The file is a memfd opened through /proc, and for a pak through a link
+// named like one, so OpenMap runs unchanged and nothing touches the disk.
 #include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "bsp/level.h"
+#include "bsp/pak.h"
 #include "platform/win32.h"
 #include "view/render.h"
 
@@ -37,13 +41,19 @@ extern "C" const char* __asan_default_options() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const int file = memfd_create("map.bsp", 0);
   static const std::string path = "/proc/self/fd/" + std::to_string(file);
+  static const std::string pak = [] {
+    const auto link = std::filesystem::temp_directory_path() / ("mivo-fuzz-" +
+                                                                  std::to_string(getpid()) + ".pak");
+    std::filesystem::remove(link);
+    std::filesystem::create_symlink(path, link);
+    return link.string();
+  }();
   if (ftruncate(file, 0) != 0 || pwrite(file, data, size, 0) != static_cast<ssize_t>(size)) abort();
   shownMessages = 0;
-  if (OpenBspFile(path.c_str()) == 0) {
-    int status = LoadLevel();
-    if (shownMessages != status) abort();  // one message exactly when loading fails
-    if (status == 0) DrawLevel();
-  }
+  const bool isPak = size >= 4 && memcmp(data, "PACK", 4) == 0;
+  const int status = OpenMap((isPak ? pak : path).c_str()) != 0 ? 1 : LoadLevel();
+  if (shownMessages != status) abort();  // one message exactly when a map does not show
+  if (status == 0) DrawLevel();
   if (BspFile.stream != nullptr) fclose(BspFile.stream);
   BspFile = {};
   FreeLevel();

@@ -18,10 +18,10 @@ cmake --build $build -j "$(nproc)" --target fuzz_map mapgen >/dev/null
 seeds=$build/seeds
 rm -rf $build/findings
 mkdir -p $seeds $build/corpus $build/findings
-for kind in demo room empty; do $build/tools/mapgen $kind $seeds/$kind.bsp >/dev/null; done
-$build/tools/mapgen grid 40 $seeds/grid40.bsp >/dev/null
-$build/tools/mapgen --format bsp2 demo $seeds/demo2.bsp >/dev/null
-$build/tools/mapgen --format 2psb grid 40 $seeds/grid40-2psb.bsp >/dev/null
+for kind in demo room empty "grid 40" "--format bsp2 demo" "--format 2psb grid 40"; do
+  $build/tools/mapgen $kind "$seeds/${kind// /-}.bsp" >/dev/null
+done
+$build/tools/mapgen pak $seeds/demo.pak maps/start.bsp=$seeds/demo.bsp >/dev/null
 [[ -d "${MIVO_REAL_MAPS:-}" ]] && install -m 644 "$MIVO_REAL_MAPS"/*.bsp $seeds/
 # Inputs are cut to max_len: the big real maps still seed their header and
 # first lumps.
