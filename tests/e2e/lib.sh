@@ -83,9 +83,8 @@ import sys
 from Xlib import X, display, protocol
 d = display.Display()
 w = d.create_resource_object('window', int(sys.argv[1], 0))
-message = d.intern_atom('WM_DELETE_WINDOW')
 w.send_event(protocol.event.ClientMessage(window=w, client_type=d.intern_atom('WM_PROTOCOLS'),
-             data=(32, [message, X.CurrentTime, 0, 0, 0])))
+             data=(32, [d.intern_atom('WM_DELETE_WINDOW'), X.CurrentTime, 0, 0, 0])))
 d.flush()
 EOF
 }

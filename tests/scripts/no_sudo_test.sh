@@ -9,9 +9,7 @@ top=$(cd "$(dirname "$0")/../.." && pwd)
 bin=$(mktemp -d)
 trap 'rm -rf "$bin"' EXIT
 chmod 755 "$bin"
-for tool in bash dirname dpkg-query grep; do
-  ln -s "$(command -v "$tool")" "$bin/$tool"
-done
+for tool in bash dirname dpkg-query grep; do ln -s "$(command -v "$tool")" "$bin/$tool"; done
 as=()
 ((EUID != 0)) || as=(runuser -u nobody --)
 if out=$("${as[@]}" env -i PATH="$bin" bash -c \

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <tuple>
 
 #include "bsp/level.h"
 #include "bsp/pak.h"
@@ -41,30 +42,22 @@ Bytes WithVersion(Bytes bytes, int32_t version) {
 }
 
 // A BSP2 map of `faces` faces that all walk the same `corners` surface
-// edges, each edge 0 from its end: vertex 0.
+// edges: one quad's, made that long with zeros, which walk edge 0 to vertex 0.
 Bytes SharedCorners(int faces, uint32_t corners) {
-  Bytes b(sizeof(BspHeader), 0);
-  BspHeader h{kBsp2Version, {}};
-  auto lump = [&](int i, size_t size) {
-    h.lumps[i] = {static_cast<int32_t>(b.size()), static_cast<uint32_t>(size)};
-    b.resize(b.size() + size, 0);
-    return b.data() + h.lumps[i].offset;
-  };
-  lump(3, 12);
-  lump(12, 8);
-  lump(13, 4 * size_t{corners});
-  uint8_t* face = lump(7, 28 * static_cast<size_t>(faces));
-  for (int f = 0; f < faces; ++f) memcpy(face + 28 * f + 12, &corners, 4);
-  const int32_t world[2] = {0, faces};
-  memcpy(lump(14, 64) + 56, world, 8);
+  Bytes b = Bsp2QuadBytes({{}});
+  BspHeader h = HeaderOf(b);
+  h.lumps[13] = {static_cast<int32_t>(b.size()), corners * 4};
+  h.lumps[7] = {h.lumps[13].offset + int32_t(corners * 4), uint32_t(faces) * 28};
+  b.resize(b.size() + corners * 4 + faces * 28);
+  for (int f = 0; f < faces; ++f) memcpy(&b[h.lumps[7].offset + 28 * f + 12], &corners, 4);
+  memcpy(&b[h.lumps[14].offset + 60], &faces, 4);  // the world's face count
   SetHeader(b, h);
   return b;
 }
 
 BspModel World(int32_t faceStart, int32_t faceTotal) {
   BspModel model{};
-  model.faceStart = faceStart;
-  model.faceTotal = faceTotal;
+  std::tie(model.faceStart, model.faceTotal) = std::tie(faceStart, faceTotal);
   return model;
 }
 
@@ -108,11 +101,9 @@ TEST_F(Bsp, DamagedFilesAreRefusedWithTheirMessage) {
       {"negative first surface edge", Changed([](MapDraft& m) { m.faces[0].surfEdgeStart = -1; }),
        kReferenceError},
       {"faces without corners, any start", Changed([](MapDraft& m) {
-         m.faces[0] = m.faces[1] = {};
-         m.faces[0].surfEdgeStart = m.faces[1].surfEdgeStart = -7;
+         m.faces[0] = m.faces[1] = {{}, -7, 0, {}};
          m.faces[1].surfEdgeTotal = -1;
-       }),
-       "loads"},
+       }), "loads"},
       {"edge past the lump", Changed([](MapDraft& m) { m.surfEdges[2] = int32_t(m.edges.size()); }),
        kReferenceError},
       {"walked back, edge past the lump",
@@ -122,19 +113,12 @@ TEST_F(Bsp, DamagedFilesAreRefusedWithTheirMessage) {
       {"end vertex past the lump, never walked from", Changed([](MapDraft& m) {
          m.edges[m.surfEdges[0]].endVertex = 8;
          for (SurfEdge& s : m.surfEdges) s = s < 0 ? -s : s;
-       }),
-       "loads"},
+       }), "loads"},
       // Zero walks edge 0 from its end.
-      {"surface edge 0, end vertex past the lump", Changed([](MapDraft& m) {
-         m.surfEdges[0] = 0;
-         m.edges[0] = {0, 8};
-       }),
-       kReferenceError},
-      {"surface edge 0, start vertex past the lump", Changed([](MapDraft& m) {
-         m.surfEdges[0] = 0;
-         m.edges[0] = {8, 0};
-       }),
-       "loads"},
+      {"surface edge 0, end vertex past the lump",
+       Changed([](MapDraft& m) { m.surfEdges[0] = 0, m.edges[0] = {0, 8}; }), kReferenceError},
+      {"surface edge 0, start vertex past the lump",
+       Changed([](MapDraft& m) { m.surfEdges[0] = 0, m.edges[0] = {8, 0}; }), "loads"},
   };
   // Other formats: Half-Life's has the same records; BSP2 and 2PSB wider
   // ones; anything else is refused before a lump is read.
@@ -176,22 +160,20 @@ TEST_F(Bsp, PaksOpenTheirMapsAsTheGameFindsThemAndDamagedOnesSayWhy) {
   fs::create_directories(dir / "id1");
   const Bytes room = BspBytes(Room()), demo = BspBytes(DemoMap());  // 6 and 331 faces
   const Bytes pak = PakBytes({{"maps/start.bsp", room}, {"MAPS/E1M1.BSP", demo}, {"x", {1}}});
-  const size_t directory = pak.size() - 3 * 64;
-  int written = 0;
-  // A file holding `bytes`, with the 32-bit `value` written at `at` when given.
-  auto file = [&](const Bytes& bytes, int64_t at = -1, int32_t value = 0) {
-    Bytes b = bytes;
-    if (at >= 0) memcpy(&b[at], &value, 4);
-    const std::string path = (dir / ("bad" + std::to_string(++written) + ".pak")).string();
-    EXPECT_EQ(WriteBspFile(path, b), 0);
-    return path;
-  };
+  const size_t directory = pak.size() - 3 * 64;  // then maps/start.bsp's name, offset, length
   const std::string game = (dir / "id1").string();
   WriteBspFile(game + "/PAK0.PAK", PakBytes({{"maps/e1m1.bsp", room}}));
   WriteBspFile(game + "/pak1.pak", pak);
+  // pak1 with `count` bytes at `at` made `value`, the last four of them as a number.
+  auto file = [&](size_t at, int32_t value, size_t count = 4) {
+    Bytes b = pak;
+    memset(&b[at], 'x', count - 4);
+    memcpy(&b[at + count - 4], &value, 4);
+    const std::string path = dir.string() + "/bad" + std::to_string(at + value) + ".pak";
+    WriteBspFile(path, b);
+    return path;
+  };
   const std::string kPakError = "Error reading pak file (truncated or damaged?)\n";
-  Bytes unterminated = pak;
-  memset(&unterminated[directory], 'x', 56);
   const struct {
     std::string path, outcome;
   } cases[] = {
@@ -203,16 +185,16 @@ TEST_F(Bsp, PaksOpenTheirMapsAsTheGameFindsThemAndDamagedOnesSayWhy) {
                                               "maps/e1m1.bsp.\n"},
       {game + "/pak1.pak/maps/e1m2.bsp", "Error opening bsp file (not found?)\n"},
       {game + "/maps/e1m2.bsp", "Error opening bsp file (not found?)\n"},
-      {file(pak, 0, 0x58434150), kPakError},  // "PACX"
-      {file(pak, 4, int32_t(pak.size())), kPakError},
-      {file(pak, 8, 63), kPakError},
-      {file(pak, directory + 60, int32_t(pak.size())), kPakError},
-      {file(pak, directory + 56, -1), kPakError},
-      {file(pak, directory + 60, -1), kPakError},
-      {file(unterminated), kPakError},
+      {file(0, 0x58434150), kPakError},  // "PACX"
+      {file(4, int32_t(pak.size())), kPakError},
+      {file(8, 63), kPakError},
+      {file(directory + 60, int32_t(pak.size())), kPakError},
+      {file(directory + 56, -1), kPakError},
+      {file(directory + 60, -1), kPakError},
+      {file(directory, 0x78787878, 56), kPakError},  // a name without its zero byte
       // The models lump, last in the map, runs past the entry's end into
       // the next file of the pak.
-      {file(pak, directory + 60, int32_t(room.size() - 8)) + "/maps/start.bsp", kReadError},
+      {file(directory + 60, int32_t(room.size() - 8)) + "/maps/start.bsp", kReadError},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.path);
@@ -231,7 +213,10 @@ TEST_F(Bsp, PaksOpenTheirMapsAsTheGameFindsThemAndDamagedOnesSayWhy) {
 }
 
 TEST_F(Bsp, LevelDrawsThreeColoursAFaceAndIsFreedOnce) {
+  BspVertex vertex;
+  EXPECT_EQ(ReadVertices(&vertex), 1) << "no file open yet";
   ASSERT_EQ(LoadBytes(BspBytes(Room())), 0);
+  EXPECT_EQ(OpenBspFile("/proc/self/exe"), 1) << "a second open";
   EXPECT_EQ(NextRandom(), 4827) << "six faces draw exactly 18 values, the 19th comes next";
   FreeLevel();
   FreeLevel();
@@ -242,48 +227,15 @@ TEST_F(Bsp, LevelDrawsThreeColoursAFaceAndIsFreedOnce) {
 }
 
 TEST_F(Bsp, CountsCutFacesAndVerticesTo16Bits) {
-  struct Case {
-    int lump;
-    uint32_t length;
-    uint32_t count;
-  } cases[] = {{7, 45, 2},          {7, 65536 * 20, 0},     {7, 65537 * 20, 1},
-               {3, 13, 1},          {3, 65536 * 12, 0},     {3, 65537 * 12 + 11, 1},
-               {12, UINT32_MAX, UINT32_MAX / 4}, {13, 65536 * 4, 65536}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.lump);
-    BspFile.header.lumps[c.lump].length = c.length;
-    uint32_t count = c.lump == 7 ? CountFaces() : c.lump == 3 ? CountVertices()
-                   : c.lump == 12 ? CountEdges() : CountSurfEdges();
-    EXPECT_EQ(count, c.count);
+  const uint32_t cases[][3] = {{7, 45, 2}, {7, 65536 * 20, 0}, {7, 65537 * 20, 1}, {3, 13, 1},
+                               {3, 65536 * 12, 0}, {3, 65537 * 12 + 11, 1},
+                               {12, UINT32_MAX, UINT32_MAX / 4}, {13, 65536 * 4, 65536}};
+  for (const auto& [lump, length, count] : cases) {
+    BspFile.header.lumps[lump].length = length;
+    EXPECT_EQ(lump == 7 ? CountFaces() : lump == 3 ? CountVertices() : lump == 12 ? CountEdges()
+                                                                                  : CountSurfEdges(),
+              count) << "lump " << lump << ", " << length << " bytes";
   }
-}
-
-TEST_F(Bsp, ReadersKeepThePositionAndReadNothingOutsideTheFile) {
-  BspVertex vertex;
-  EXPECT_EQ(ReadVertices(&vertex), 1) << "no file open yet";
-  Bytes bytes = BspBytes(Room());
-  const BspLump vertices = HeaderOf(bytes).lumps[3];
-  bytes.resize(vertices.offset + 30);  // two and a half vertices, then the end
-  ASSERT_EQ(Outcome(bytes), kReadError);
-
-  BspVertex read[8];
-  memset(read, 0xAB, sizeof read);
-  EXPECT_EQ(ReadVertices(read), 1);
-  EXPECT_EQ(ftell(BspFile.stream), vertices.offset + 30) << "a short read stays where it stopped";
-  EXPECT_EQ(memcmp(read, bytes.data() + vertices.offset, 30), 0);
-  EXPECT_EQ(reinterpret_cast<uint8_t*>(read)[30], 0xAB) << "nothing written past the bytes read";
-
-  BspModel model;
-  EXPECT_EQ(ReadModel(&model, 0), 1) << "the models lump is cut off";
-  fseek(BspFile.stream, 17, SEEK_SET);
-  EXPECT_EQ(ReadBspHeader(&BspFile.header), 0);
-  EXPECT_EQ(ftell(BspFile.stream), 17) << "a read that succeeds puts the position back";
-  EXPECT_EQ(OpenBspFile("/proc/self/exe"), 1) << "a second open";
-  EXPECT_EQ(BspFile.header.lumps[3].offset, vertices.offset);
-
-  ResetMapState();
-  EXPECT_EQ(OpenBspFile("/nonexistent.bsp"), 1);
-  EXPECT_EQ(BspFile.stream, nullptr);
 }
 
 namespace {
@@ -310,13 +262,13 @@ TEST(BspDeathTest, FailedAllocationSaysWhichAndLeavesThePartForFreeLevel) {
 }
 
 TEST(Entities, PlayerStartIsTheFirstInfoPlayerStartElseDeathmatch) {
-  struct Case {
+  const struct {
     const char* what;
     std::string text;
     PlayerStart start;
   } cases[] = {
-      {"start", "{\n\"classname\" \"info_player_start\"\n\"origin\" \"544 288 32\"\n\"angle\" "
-                "\"90\"\n}\n", {true, {544, 288, 32}, 90}},
+      {"start", "{\n\"classname\" \"info_player_start\"\n\"origin\" \"544 288 32\"\n\"angle\" \"90\"\n}",
+       {true, {544, 288, 32}, 90}},
       {"start after deathmatch", R"({"classname" "info_player_deathmatch" "origin" "1 2 3"}
         {"origin" "-1.5 2e1 3" "classname" "info_player_start" "angle" "east"})",
        {true, {-1.5f, 20, 3}, 0}},
@@ -330,15 +282,15 @@ TEST(Entities, PlayerStartIsTheFirstInfoPlayerStartElseDeathmatch) {
       {"unclosed", R"({"classname" "info_player_start" "origin" "1 2 3")", {}},
       {"nonsense", "\x01\xff{}", {}},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+  for (const auto& c : cases) {
     // Exactly the text's bytes, unterminated, so reading past them is caught.
     const std::vector<char> text(c.text.begin(), c.text.end());
     const PlayerStart got = FindPlayerStart(text.data(), text.size());
-    EXPECT_EQ(got.found, c.start.found);
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(got.origin[i], c.start.origin[i]);
-    EXPECT_EQ(got.angle, c.start.angle);
+    EXPECT_EQ((std::vector<float>{float(got.found), got.origin[0], got.origin[1], got.origin[2],
+                                  got.angle}),
+              (std::vector<float>{float(c.start.found), c.start.origin[0], c.start.origin[1],
+                                  c.start.origin[2], c.start.angle})) << c.what;
   }
-  EXPECT_FALSE(FindPlayerStart(cases[0].text.data(), cases[0].text.size() - 3).found)
+  EXPECT_FALSE(FindPlayerStart(cases[0].text.data(), cases[0].text.size() - 1).found)
       << "cut before its closing brace";
 }

@@ -74,10 +74,7 @@ TEST_F(Frame, FacesThatWindCounterClockwiseAreNeitherFilledNorOutlined) {
 TEST_F(Frame, DrawnFacesTakeColoursFromTheStartOfTheColourArray) {
   MapDraft map = Ahead(5000);
   AddRect(map, {444, 388, -68}, {644, 388, 132}, Facing::kMinusY);
-  BspModel world{};
-  world.faceStart = 1;
-  world.faceTotal = 1;
-  map.models = {world};
+  map.models = {BspModel{{}, 1, 1}};  // the world is face 1 alone
   // Colour 0: (41, 18467, 6334) / 32768 in 8 bits.
   EXPECT_EQ(Draw(map), 0x009031u);
   // A world without faces: the frame is cleared and nothing drawn.
@@ -93,9 +90,7 @@ TEST_F(Frame, SurfaceEdgeZeroWalksEdgeZeroFromItsEnd) {
   map.vertices = {{544, 388, 52}, {564, 388, 12}, {524, 388, 12}, {544, 388, -500}};
   map.edges = {{3, 0}, {1, 2}, {2, 0}};
   map.surfEdges = {0, 1, 2};
-  BspFace face{};
-  face.surfEdgeTotal = 3;
-  map.faces = {face};
+  map.faces = {BspFace{{}, 0, 3, {}}};
   EXPECT_NE(Draw(map), 0u);
 }
 
@@ -181,22 +176,6 @@ TEST_F(Keys, CommandsAskForARepaintAndOthersDoNothing) {
       EXPECT_EQ(Modelview(), before);
     }
   }
-}
-
-TEST_F(Keys, EscapeEndsOnceAndNothingTouchesWhatItFreed) {
-  ValidateRect(window, nullptr);
-  WindowProc(window, WM_CHAR, 27, 0);
-  EXPECT_EQ(Level.faces, nullptr);
-  EXPECT_FALSE(MainWindow.invalid) << "no repaint after Esc";
-  // A second Esc, keys, a resize, a repaint and the window's end: nothing
-  // is released twice or drawn with what was released.
-  for (UINT message : {WM_CHAR, WM_SIZE, WM_PAINT, WM_DESTROY}) {
-    WindowProc(window, message, message == WM_CHAR ? 27 : 0, 0);
-  }
-  WindowProc(window, WM_CHAR, '8', 0);
-  MSG msg;
-  EXPECT_EQ(GetMessageA(&msg, nullptr, 0, 0), 0) << "the quit request";
-  EXPECT_EQ(msg.wParam, 0u);
 }
 
 TEST(AppDeathTest, PaletteFormatIsRefusedAndTheProgramEndsNormally) {
