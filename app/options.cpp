@@ -53,7 +53,7 @@ int ParseArguments(int argc, char** argv) {
       PrintUsage(stdout, program);
       return 0;
     }
-    if (strcmp(argument, "--info") == 0 && i + 2 == argc) return PrintInfo(argv[i + 1]);
+    if (strcmp(argument, "--info") == 0 && i == 1 && argc == 3) return PrintInfo(argv[2]);
     // "--" ends the options, so a map whose name starts with "-" can open.
     if (strcmp(argument, "--") == 0 && i + 1 == argc - 1 && path == nullptr) {
       path = argv[++i];

@@ -253,4 +253,5 @@ void FreeLevel() {
   Release(Level.triangles.corners);
   Release(Level.triangles.colors);
   Release(Level.triangles.edgeFlags);
+  Level.triangles.cornerCount = 0;
 }
