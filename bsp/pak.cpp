@@ -46,9 +46,15 @@ int32_t FromLittleEndian(int32_t value) {
   return static_cast<int32_t>(u >> 24 | (u >> 8 & 0xFF00) | (u << 8 & 0xFF0000) | u << 24);
 }
 
-// Either separator, so that Windows paths work too.
+// Windows takes either separator; elsewhere a backslash is part of a name.
+#ifdef _WIN32
+constexpr char kSeparators[] = "/\\";
+#else
+constexpr char kSeparators[] = "/";
+#endif
+
 size_t LastSeparator(const std::string& path, size_t before = std::string::npos) {
-  return path.find_last_of("/\\", before);
+  return path.find_last_of(kSeparators, before);
 }
 
 // The entry named `name` (whatever its case) of the pak at `path`:
