@@ -151,6 +151,8 @@ TEST_F(Window, RefusesWhatItCannotDo) {
   EXPECT_NE(LoadCursorA(nullptr, IDC_ARROW), nullptr);
   EXPECT_EQ(LoadCursorA(nullptr, MAKEINTRESOURCEA(32513)), nullptr);
   DestroyWindow(window);
+  EXPECT_EQ(CreateWindowExA(0, name.c_str(), "", 0, 0, 0, 9, 9, window, nullptr, nullptr,
+                            nullptr), nullptr) << "no child windows";
 }
 
 TEST_F(Window, PixelFormatsAndContexts) {
