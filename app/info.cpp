@@ -32,11 +32,16 @@ int PrintPak(const char* path) {
 
 const char* FormatName(int32_t version) {
   switch (version) {
-    case 29: return "version 29 (Quake)";
-    case 30: return "version 30 (Half-Life)";
-    case kBsp2Version: return "BSP2";
-    case k2psbVersion: return "2PSB";
-    default: return nullptr;
+    case 29:
+      return "version 29 (Quake)";
+    case 30:
+      return "version 30 (Half-Life)";
+    case kBsp2Version:
+      return "BSP2";
+    case k2psbVersion:
+      return "2PSB";
+    default:
+      return nullptr;
   }
 }
 
@@ -76,8 +81,8 @@ int PrintInfo(const char* path) {
   printf("world model: %d faces\nreferences: all sound\n", Level.worldModel.faceTotal);
   const PlayerStart& start = Level.start;
   if (start.found) {
-    printf("player start: %g %g %g, angle %g\n", start.origin[0], start.origin[1],
-           start.origin[2], start.angle);
+    printf("player start: %g %g %g, angle %g\n", start.origin[0], start.origin[1], start.origin[2],
+           start.angle);
   } else {
     printf("player start: none; the view starts at 544 288 32, looking along +y\n");
   }

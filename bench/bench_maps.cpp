@@ -65,8 +65,8 @@ std::vector<BenchMap> PrepareBenchMaps() {
     written = written && Write(maps, scratch, "grid-" + std::to_string(size), bytes);
     if (size == kGridSizes[std::size(kGridSizes) - 1]) {
       // The same map as BSP2, and inside a pak.
-      written = written && Write(maps, scratch, "grid-" + std::to_string(size) + "-bsp2",
-                                 Bsp2Bytes(bytes));
+      written = written &&
+                Write(maps, scratch, "grid-" + std::to_string(size) + "-bsp2", Bsp2Bytes(bytes));
       const std::string pak = std::string(scratch) + "/pak0.pak";
       written = written && WriteBspFile(pak, PakBytes({{"maps/grid.bsp", bytes}})) == 0;
       BenchMap inPak = maps[maps.size() - 2];
@@ -107,7 +107,8 @@ std::vector<BenchMap> PrepareBenchMaps() {
 void RemoveBenchMaps(const std::vector<BenchMap>& maps) {
   std::error_code ignored;
   for (const BenchMap& map : maps) {
-    if (map.scratch) std::filesystem::remove_all(std::filesystem::path(map.path).parent_path(), ignored);
+    if (map.scratch)
+      std::filesystem::remove_all(std::filesystem::path(map.path).parent_path(), ignored);
   }
 }
 

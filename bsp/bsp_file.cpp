@@ -3,8 +3,8 @@
 // fields are swapped in place afterwards.
 #include "bsp/bsp_file.h"
 
-#include <bit>
 #include <algorithm>
+#include <bit>
 #include <climits>
 
 struct BspFile BspFile = {};
@@ -43,7 +43,8 @@ int ReadRecords(void* destination, int64_t offset, size_t size, size_t count) {
   // of a file.
   const uint64_t inMap = offset < BspFile.size ? static_cast<uint64_t>(BspFile.size - offset) : 0;
   const uint64_t wanted = std::min<uint64_t>(uint64_t{size} * count, inMap);
-  size_t bytes = wanted == 0 ? 0 : fread(destination, 1, static_cast<size_t>(wanted), BspFile.stream);
+  size_t bytes =
+      wanted == 0 ? 0 : fread(destination, 1, static_cast<size_t>(wanted), BspFile.stream);
   if (bytes / size != count) return 1;
   fseek(BspFile.stream, BspFile.savedPosition, SEEK_SET);
   return 0;
@@ -115,13 +116,9 @@ uint16_t CountFaces() {
   return static_cast<uint16_t>(BspFile.header.lumps[kFacesLump].length / sizeof(BspFace));
 }
 
-uint32_t CountEdges() {
-  return BspFile.header.lumps[kEdgesLump].length / sizeof(BspEdge);
-}
+uint32_t CountEdges() { return BspFile.header.lumps[kEdgesLump].length / sizeof(BspEdge); }
 
-uint32_t CountSurfEdges() {
-  return BspFile.header.lumps[kSurfEdgesLump].length / sizeof(SurfEdge);
-}
+uint32_t CountSurfEdges() { return BspFile.header.lumps[kSurfEdgesLump].length / sizeof(SurfEdge); }
 
 uint16_t CountVertices() {
   return static_cast<uint16_t>(BspFile.header.lumps[kVerticesLump].length / sizeof(BspVertex));

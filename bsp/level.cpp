@@ -172,7 +172,8 @@ int BuildTriangles() {
   }
   uint32_t at = 0;
   auto put = [&](const Bsp2Face& face, int64_t j, bool edge, const FaceColor& color) {
-    const BspVertex& v = Level.vertices[CornerOf(Level.wideEdges, Level.surfEdges[face.surfEdgeStart + j])];
+    const BspVertex& v =
+        Level.vertices[CornerOf(Level.wideEdges, Level.surfEdges[face.surfEdgeStart + j])];
     t.corners[3 * at] = v.x;  // map z is up; GL y is up
     t.corners[3 * at + 1] = v.z;
     t.corners[3 * at + 2] = -v.y;

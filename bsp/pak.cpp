@@ -105,7 +105,8 @@ int OpenPak(const std::string& pak) {
 int OpenFromGameFolder(const std::string& path) {
   const size_t slash = LastSeparator(path);
   if (slash == std::string::npos || slash < 5 || !EndsWith(path, ".bsp") ||
-      !SameName(path.c_str() + slash - 4, "maps", 4) || LastSeparator(path, slash - 1) != slash - 5) {
+      !SameName(path.c_str() + slash - 4, "maps", 4) ||
+      LastSeparator(path, slash - 1) != slash - 5) {
     return Fail(kOpenError);
   }
   const std::string game = path.substr(0, slash - 5);
@@ -161,9 +162,8 @@ int ReadPakDirectory(const std::string& path, std::vector<PakEntry>* entries,
   for (PakEntry& entry : *entries) {
     entry.offset = FromLittleEndian(entry.offset);
     entry.length = FromLittleEndian(entry.length);
-    sound = sound && memchr(entry.name, '\0', sizeof entry.name) != nullptr &&
-            entry.offset >= 0 && entry.length >= 0 &&
-            int64_t{entry.offset} + entry.length <= size;
+    sound = sound && memchr(entry.name, '\0', sizeof entry.name) != nullptr && entry.offset >= 0 &&
+            entry.length >= 0 && int64_t{entry.offset} + entry.length <= size;
   }
   if (!sound) entries->clear();
   return sound ? 0 : 1;
