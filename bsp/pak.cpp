@@ -72,15 +72,17 @@ int FindEntry(const std::string& path, const std::string& name, PakEntry* found)
   return 2;
 }
 
+int OpenFoundEntry(const std::string& pak, const PakEntry& entry) {
+  if (OpenBspEntry(pak.c_str(), entry.offset, entry.length) != 0) return Fail(kOpenError);
+  OpenedMap = {pak, entry.name};
+  return 0;
+}
+
 int OpenEntry(const std::string& pak, const std::string& name) {
   PakEntry entry;
   const int found = FindEntry(pak, name, &entry);
   if (found == 1) return 1;
-  if (found == 2 || OpenBspEntry(pak.c_str(), entry.offset, entry.length) != 0) {
-    return Fail(kOpenError);
-  }
-  OpenedMap = {pak, entry.name};
-  return 0;
+  return found == 2 ? Fail(kOpenError) : OpenFoundEntry(pak, entry);
 }
 
 // A pak given alone: its start map, or a list of the maps it does hold.
@@ -91,7 +93,7 @@ int OpenPak(const std::string& pak) {
   std::string maps;
   int count = 0;
   for (const PakEntry& entry : entries) {
-    if (SameName(entry.name, "maps/start.bsp")) return OpenEntry(pak, entry.name);
+    if (SameName(entry.name, "maps/start.bsp")) return OpenFoundEntry(pak, entry);
     if (!SameName(entry.name, "maps/", 5) || !EndsWith(entry.name, ".bsp")) continue;
     if (++count <= 5) maps += std::string(maps.empty() ? "" : ", ") + entry.name;
   }
@@ -125,7 +127,7 @@ int OpenFromGameFolder(const std::string& path) {
     PakEntry entry;
     const int found = FindEntry(pak, name, &entry);
     if (found == 1) return 1;
-    if (found == 0) return OpenEntry(pak, entry.name);
+    if (found == 0) return OpenFoundEntry(pak, entry);
   }
   return Fail(kOpenError);
 }
