@@ -16,6 +16,7 @@
 #include "platform/gl.h"
 #include "view/camera.h"
 #include "view/render.h"
+#include "view/upload.h"
 
 namespace {
 
@@ -109,6 +110,7 @@ void OnCreate(HWND window) {
   InitGlState();
   // Both show their own message when they fail.
   if (OpenMap(MapPath) != 0 || LoadLevel() != 0) exit(1);
+  UploadLevel();
   PlaceCamera();
 }
 
@@ -143,6 +145,7 @@ void OpenDroppedMap(HWND window, const char* path) {
   CloseBspFile();
   swapMaps();
   if (loaded) {
+    UploadLevel();
     glLoadIdentity();
     PlaceCamera();
     glPolygonMode(GL_FRONT, GL_FILL);
@@ -162,6 +165,7 @@ void Shutdown() {
   if (ended) return;
   ended = true;
   ReleaseGlContext();
+  ForgetLevelTextures();  // they went with the context
   FreeLevel();
   PostQuitMessage(0);
 }

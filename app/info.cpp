@@ -79,6 +79,17 @@ int PrintInfo(const char* path) {
   }
   if (LoadLevel() != 0) return 1;
   printf("world model: %d faces\nreferences: all sound\n", Level.worldModel.faceTotal);
+  printf("brush entities: %zu shown in every view but flat\n", Level.brushes.size());
+  printf("light: %s\n", Level.light.source != nullptr ? Level.light.source : "none (unlit)");
+  int usable = 0;
+  for (const Texture& texture : Level.textures) usable += texture.width > 0;
+  printf("textures: %d of %zu shown\n", usable, Level.textures.size());
+  printf("palette: %s\n", Level.paletteSource.empty() ? "none found" : Level.paletteSource.c_str());
+  const Tree& tree = Level.tree;
+  printf("leaves: %zu; visibility: %s\n", tree.leaves.size(),
+         tree.trusted           ? "yes, drawing only what can be seen"
+         : tree.visibility.empty() ? "none, drawing everything"
+                                   : "damaged, drawing everything");
   const PlayerStart& start = Level.start;
   if (start.found) {
     printf("player start: %g %g %g, angle %g\n", start.origin[0], start.origin[1], start.origin[2],

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/info.h"
+#include "view/views.h"
 
 #ifdef _WIN32
 #include <vector>
@@ -17,7 +18,7 @@ const char* MapPath = "/QUAKE/ID1/MAPS/start.bsp";
 namespace {
 
 const char kUsage[] =
-    "Usage: %s [MAP]\n"
+    "Usage: %s [--view VIEW] [MAP]\n"
     "       %s --info MAP|PAK\n"
     "Shows a Quake map (BSP version 29 or 30, BSP2 or 2PSB) in a window; MAP\n"
     "defaults to /QUAKE/ID1/MAPS/start.bsp. MAP may also be DIR/pak0.pak/maps/NAME.bsp\n"
@@ -25,10 +26,15 @@ const char kUsage[] =
     "found in GAME's pak files. --info prints what a map or pak holds, without a\n"
     "window.\n"
     "\n"
+    "  --view VIEW   start in VIEW: flat (flat colours, the default), lit (the map's\n"
+    "                light on them), light (the light alone), texels (textures,\n"
+    "                unlit) or game (textures and light)\n"
+    "\n"
     "Keys (key pad with Num Lock on, or the same characters typed):\n"
     "  8 / 2    forward / back       4 / 6    turn left / right\n"
     "  1 / 3    right / left         + / -    up / down (also . and 0)\n"
     "  7 or W   wireframe            9 or F   filled\n"
+    "  L        flat, lit, light     T        textures on / off\n"
     "  Esc      quit\n";
 
 void PrintUsage([[maybe_unused]] FILE* stream, const char* program) {
@@ -54,6 +60,10 @@ int ParseArguments(int argc, char** argv) {
       return 0;
     }
     if (strcmp(argument, "--info") == 0 && i == 1 && argc == 3) return PrintInfo(argv[2]);
+    if (strcmp(argument, "--view") == 0 && i + 1 < argc && ParseViewName(argv[i + 1], &View) == 0) {
+      ++i;
+      continue;
+    }
     // "--" ends the options, so a map whose name starts with "-" can open.
     if (strcmp(argument, "--") == 0 && i + 1 == argc - 1 && path == nullptr) {
       path = argv[++i];

@@ -69,6 +69,61 @@ void SwapVertex(BspVertex& vertex) {
   SwapInPlace(vertex.z);
 }
 
+template <typename... Fields>
+void SwapAll(Fields&... fields) {
+  (SwapInPlace(fields), ...);
+}
+
+void SwapFields(BspTexInfo& r) {
+  for (int i = 0; i < 4; ++i) SwapAll(r.s[i], r.t[i]);
+  SwapAll(r.texture, r.flags);
+}
+void SwapFields(BspPlane& r) { SwapAll(r.normal[0], r.normal[1], r.normal[2], r.dist, r.type); }
+template <typename I, typename B, typename C>
+void SwapFields(TreeNodeRecord<I, B, C>& r) {
+  SwapAll(r.plane, r.children[0], r.children[1], r.firstFace, r.faceCount);
+  for (int i = 0; i < 3; ++i) SwapAll(r.mins[i], r.maxs[i]);
+}
+template <typename B, typename C>
+void SwapFields(TreeLeafRecord<B, C>& r) {
+  SwapAll(r.contents, r.visOffset, r.firstMarkSurface, r.markSurfaceCount);
+  for (int i = 0; i < 3; ++i) SwapAll(r.mins[i], r.maxs[i]);
+}
+void SwapFields(BspModel& r) {
+  for (int i = 0; i < 3; ++i) SwapAll(r.mins[i], r.maxs[i], r.origin[i]);
+  for (int32_t& node : r.headNodes) SwapInPlace(node);
+  SwapAll(r.visLeafCount, r.faceStart, r.faceTotal);
+}
+void SwapFields(uint8_t&) {}
+void SwapFields(uint16_t& r) { SwapInPlace(r); }
+void SwapFields(uint32_t& r) { SwapInPlace(r); }
+
+// Whether `count` bytes at `offset` lie inside the map as it really is.
+bool InMap(int64_t offset, int64_t count) {
+  return BspFile.stream != nullptr && offset >= 0 && count >= 0 && offset <= BspFile.length &&
+         count <= BspFile.length - offset;
+}
+
+template <typename T>
+int ReadArray(int64_t offset, int64_t bytes, std::vector<T>* records) {
+  records->clear();
+  const int64_t count = bytes / int64_t{sizeof(T)};
+  if (!InMap(offset, bytes)) return 1;
+  records->resize(static_cast<size_t>(count));
+  if (count > 0 && ReadRecords(records->data(), offset, sizeof(T), static_cast<size_t>(count)) != 0) {
+    records->clear();
+    return 1;
+  }
+  for (T& record : *records) SwapFields(record);  // nothing to do on a little-endian host
+  return 0;
+}
+
+template <typename T>
+int ReadLumpOf(int lump, std::vector<T>* records) {
+  const BspLump& at = BspFile.header.lumps[lump];
+  return ReadArray(at.offset, at.length, records);
+}
+
 }  // namespace
 
 int ReadBspHeader(BspHeader* header) {
@@ -92,6 +147,11 @@ int OpenBspEntry(const char* path, int64_t start, int64_t size) {
   BspFile.stream = stream;
   BspFile.start = start;
   BspFile.size = size;
+  // Lumps are checked against what is really there before anything is
+  // allocated for them.
+  const long end = fseek(stream, 0, SEEK_END) == 0 ? ftell(stream) : -1;
+  BspFile.length = std::clamp<int64_t>(end - start, 0, size);
+  rewind(stream);
   return ReadBspHeader(&BspFile.header);
 }
 
@@ -107,8 +167,7 @@ int ReadModel(BspModel* model, int16_t index) {
                    int64_t{index} * int64_t{sizeof(BspModel)};
   if (BspFile.header.lumps[kModelsLump].offset < 0) return 1;
   if (ReadRecords(model, offset, sizeof(BspModel), 1) != 0) return 1;
-  SwapInPlace(model->faceStart);
-  SwapInPlace(model->faceTotal);
+  SwapFields(*model);
   return 0;
 }
 
@@ -140,8 +199,8 @@ uint32_t CountBsp2Vertices() {
 
 int ReadBsp2Faces(Bsp2Face* faces) {
   return ReadLump(faces, kFacesLump, CountBsp2Faces(), [](Bsp2Face& face) {
-    SwapInPlace(face.surfEdgeStart);
-    SwapInPlace(face.surfEdgeTotal);
+    SwapAll(face.plane, face.side, face.surfEdgeStart, face.surfEdgeTotal, face.texInfo,
+            face.lightOffset);
   });
 }
 
@@ -158,8 +217,8 @@ int ReadBsp2Vertices(BspVertex* vertices) {
 
 int ReadFaces(BspFace* faces) {
   return ReadLump(faces, kFacesLump, CountFaces(), [](BspFace& face) {
-    SwapInPlace(face.surfEdgeStart);
-    SwapInPlace(face.surfEdgeTotal);
+    SwapAll(face.plane, face.side, face.surfEdgeStart, face.surfEdgeTotal, face.texInfo,
+            face.lightOffset);
   });
 }
 
@@ -182,4 +241,22 @@ int ReadVertices(BspVertex* vertices) {
 int ReadEntities(char* text) {
   return ReadRecords(text, BspFile.header.lumps[kEntitiesLump].offset, 1,
                      BspFile.header.lumps[kEntitiesLump].length);
+}
+
+int ReadModels(std::vector<BspModel>* models) { return ReadLumpOf(kModelsLump, models); }
+
+int ReadLumpBytes(int lump, std::vector<uint8_t>* bytes) { return ReadLumpOf(lump, bytes); }
+int ReadLumpArray(int lump, std::vector<BspTexInfo>* records) { return ReadLumpOf(lump, records); }
+int ReadLumpArray(int lump, std::vector<BspPlane>* records) { return ReadLumpOf(lump, records); }
+int ReadLumpArray(int lump, std::vector<BspNode>* records) { return ReadLumpOf(lump, records); }
+int ReadLumpArray(int lump, std::vector<Bsp2Node>* records) { return ReadLumpOf(lump, records); }
+int ReadLumpArray(int lump, std::vector<PsbNode>* records) { return ReadLumpOf(lump, records); }
+int ReadLumpArray(int lump, std::vector<BspLeaf>* records) { return ReadLumpOf(lump, records); }
+int ReadLumpArray(int lump, std::vector<Bsp2Leaf>* records) { return ReadLumpOf(lump, records); }
+int ReadLumpArray(int lump, std::vector<PsbLeaf>* records) { return ReadLumpOf(lump, records); }
+int ReadLumpArray(int lump, std::vector<uint16_t>* records) { return ReadLumpOf(lump, records); }
+int ReadLumpArray(int lump, std::vector<uint32_t>* records) { return ReadLumpOf(lump, records); }
+
+int ReadMapBytes(int64_t offset, int64_t count, std::vector<uint8_t>* bytes) {
+  return ReadArray(offset, count, bytes);
 }

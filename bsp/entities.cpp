@@ -1,4 +1,4 @@
-// Finding the player start in the entities text, in one bounded pass.
+// Reading the entities text, in one bounded pass.
 #include "bsp/entities.h"
 
 #include <cmath>
@@ -26,7 +26,7 @@ bool ParseNumbers(std::string_view text, float* numbers, int count) {
 }
 
 struct Entity {
-  std::string_view classname, origin, angle;
+  std::string_view classname, origin, angle, model;
 };
 
 // The entity's start when it is one of `classname` with an origin.
@@ -38,9 +38,30 @@ bool StartOf(const Entity& entity, std::string_view classname, PlayerStart* star
   return true;
 }
 
+// "*N" with N a plain decimal number from 1 to `modelCount` - 1.
+bool BrushOf(const Entity& entity, uint32_t modelCount, BrushEntity* brush) {
+  const std::string_view model = entity.model;
+  if (model.size() < 2 || model.size() > 10 || model[0] != '*' ||
+      entity.classname.starts_with("trigger_")) {
+    return false;
+  }
+  uint64_t number = 0;
+  for (char c : model.substr(1)) {
+    if (c < '0' || c > '9') return false;
+    number = number * 10 + static_cast<uint64_t>(c - '0');
+  }
+  if (number < 1 || number >= modelCount) return false;
+  *brush = BrushEntity{static_cast<uint32_t>(number), {}};
+  if (!ParseNumbers(entity.origin, brush->origin, 3)) {
+    brush->origin[0] = brush->origin[1] = brush->origin[2] = 0.0f;
+  }
+  return true;
+}
+
 }  // namespace
 
-PlayerStart FindPlayerStart(const char* text, size_t length) {
+MapEntities ReadMapEntities(const char* text, size_t length, uint32_t modelCount) {
+  MapEntities found{};
   PlayerStart deathmatch{};
   Entity entity{};
   std::string_view pending;  // a key waiting for its value
@@ -52,9 +73,12 @@ PlayerStart FindPlayerStart(const char* text, size_t length) {
       entity = {};
       haveKey = false;
     } else if (c == '}' && inEntity) {
-      PlayerStart start;
-      if (StartOf(entity, "info_player_start", &start)) return start;
-      if (!deathmatch.found) StartOf(entity, "info_player_deathmatch", &deathmatch);
+      if (!found.start.found) {
+        StartOf(entity, "info_player_start", &found.start);
+        if (!deathmatch.found) StartOf(entity, "info_player_deathmatch", &deathmatch);
+      }
+      BrushEntity brush;
+      if (BrushOf(entity, modelCount, &brush)) found.brushes.push_back(brush);
       inEntity = false;
     } else if (c == '"' && inEntity) {
       const char* close = static_cast<const char*>(memchr(text + i + 1, '"', length - i - 1));
@@ -69,11 +93,18 @@ PlayerStart FindPlayerStart(const char* text, size_t length) {
         entity.origin = word;
       } else if (pending == "angle") {
         entity.angle = word;
+      } else if (pending == "model") {
+        entity.model = word;
       }
       haveKey = !haveKey;
     } else if (c != ' ' && c != '\t' && c != '\n' && c != '\r') {
       break;  // nonsense: stop here
     }
   }
-  return deathmatch;
+  if (!found.start.found) found.start = deathmatch;
+  return found;
+}
+
+PlayerStart FindPlayerStart(const char* text, size_t length) {
+  return ReadMapEntities(text, length, 0).start;
 }

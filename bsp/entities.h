@@ -1,8 +1,10 @@
-// The map's player start, found in its entities lump: plain text, a
-// sequence of entities in braces, each a list of "key" "value" pairs.
+// What the view takes from the map's entities lump: plain text, a sequence
+// of entities in braces, each a list of "key" "value" pairs.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <vector>
 
 struct PlayerStart {
   bool found;       // false: the map has none, and the view starts where it always did
@@ -10,9 +12,26 @@ struct PlayerStart {
   float angle;      // yaw in degrees: 0 looks along +x, 90 along +y
 };
 
-// The first info_player_start entity of `text` (`length` bytes, with or
-// without a terminating zero) whose origin is three numbers; failing that,
-// the first such info_player_deathmatch. A missing angle, or one that is
-// not a number, is 0. The text is untrusted: it is read once, never past
-// `length`, and anything after damage in it is passed over.
+// An entity that places a brush model of the map: a door, a lift, a button.
+struct BrushEntity {
+  uint32_t model;   // 1 or more: "*N"
+  float origin[3];  // where the model's faces are moved to; 0 0 0 when not given
+};
+
+struct MapEntities {
+  PlayerStart start;
+  std::vector<BrushEntity> brushes;
+};
+
+// Reads `text` (`length` bytes, with or without a terminating zero) once,
+// never past `length`; anything after damage in it is passed over.
+// - start: the first info_player_start entity whose origin is three
+//   numbers; failing that, the first such info_player_deathmatch. A missing
+//   angle, or one that is not a number, is 0.
+// - brushes: every entity whose "model" is "*N" for a whole N from 1 to
+//   `modelCount` - 1, in order, except triggers (a classname starting with
+//   "trigger_"), which the game never shows. A malformed origin is 0 0 0.
+MapEntities ReadMapEntities(const char* text, size_t length, uint32_t modelCount);
+
+// ReadMapEntities' start alone.
 PlayerStart FindPlayerStart(const char* text, size_t length);

@@ -9,6 +9,12 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <new>
+
+#include "bsp/light.h"
+#include "bsp/surfaces.h"
+#include "bsp/textures.h"
+#include "bsp/tree.h"
 #include "platform/win32.h"
 
 struct Level Level = {};
@@ -20,12 +26,6 @@ namespace {
 const char kReadError[] = "Error reading bsp file (truncated or damaged?)";
 const char kReferenceError[] = "Error: bsp file is damaged (bad face, edge or vertex reference).";
 const char kTrianglesError[] = "Error allocating triangle arrays.";
-
-// Beyond this many corners in its world faces a BSP2 map's triangle arrays
-// could not be held (they take about 75 bytes for each corner of a face),
-// and merely checking faces that share corners over and over would take
-// hours. Compiled maps have a few million at most.
-constexpr uint64_t kMaxWideCorners = uint64_t{1} << 26;
 
 int Fail(const char* message) {
   ShowMessage(message);
@@ -76,12 +76,11 @@ uint32_t CornerOf(const Edge* edges, SurfEdge s) {
 }
 
 // Every reference that drawing follows must land inside its array: the
-// world model's face range, each of its faces' surface-edge range, each
-// surface edge's edge and that edge's vertex. Sums are taken in 64 bits.
+// face range, each of its faces' surface-edge range, each surface edge's
+// edge and that edge's vertex. Sums are taken in 64 bits.
 template <typename Face, typename Edge>
-bool ReferencesAreSound(const Face* faces, const Edge* edges) {
-  int64_t faceStart = Level.worldModel.faceStart;
-  int64_t faceTotal = Level.worldModel.faceTotal;
+bool ReferencesAreSound(const Face* faces, const Edge* edges, int64_t faceStart,
+                        int64_t faceTotal) {
   if (faceTotal <= 0) return true;
   if (faceStart < 0 || faceStart + faceTotal > Level.faceCount) return false;
   for (int64_t f = faceStart; f < faceStart + faceTotal; ++f) {
@@ -98,20 +97,6 @@ bool ReferencesAreSound(const Face* faces, const Edge* edges) {
     }
   }
   return true;
-}
-
-// How many corners the world's faces have in all; 0 while the world's face
-// range is itself out of bounds, which the reference check reports.
-template <typename Face>
-uint64_t WorldCorners(const Face* faces) {
-  int64_t start = Level.worldModel.faceStart;
-  int64_t total = Level.worldModel.faceTotal;
-  if (total <= 0 || start < 0 || start + total > Level.faceCount) return 0;
-  uint64_t corners = 0;
-  for (int64_t f = start; f < start + total; ++f) {
-    corners += faces[f].surfEdgeTotal > 0 ? static_cast<uint64_t>(faces[f].surfEdgeTotal) : 0;
-  }
-  return corners;
 }
 
 // Faces, colours, edges, surface edges and vertices, in that order, each
@@ -147,50 +132,12 @@ int LoadRecords(Face*& faces, Edge*& edges, bool wide) {
   if ((wide ? ReadBsp2Vertices(Level.vertices) : ReadVertices(Level.vertices)) != 0) {
     return Fail(kReadError);
   }
-  if (wide && WorldCorners(faces) > kMaxWideCorners) return Fail(kTrianglesError);
-  if (!ReferencesAreSound(faces, edges)) return Fail(kReferenceError);
-  return 0;
-}
-
-// The world's faces as one list of triangles, each face a fan from its
-// first corner: corners in GL's axes, the face's colour at each, and edge
-// flags that keep the fan's inner diagonals out of the wireframe.
-int BuildTriangles() {
-  const int64_t faceTotal = Level.worldModel.faceTotal;
-  const Bsp2Face* faces = Level.wideFaces + (faceTotal > 0 ? Level.worldModel.faceStart : 0);
-  uint64_t triangleCorners = 0;
-  for (int64_t i = 0; i < faceTotal; ++i) {
-    const int64_t n = faces[i].surfEdgeTotal;
-    triangleCorners += n >= 3 ? 3 * static_cast<uint64_t>(n - 2) : 0;
-  }
-  Triangles& t = Level.triangles;
-  t.corners = AllocateRecords<float>(3 * triangleCorners);
-  t.colors = AllocateRecords<FaceColor>(triangleCorners);
-  t.edgeFlags = AllocateRecords<uint8_t>(triangleCorners);
-  if (t.corners == nullptr || t.colors == nullptr || t.edgeFlags == nullptr) {
+  if (wide && CornersOf(Level.worldModel.faceStart, Level.worldModel.faceTotal) > kMaxCorners) {
     return Fail(kTrianglesError);
   }
-  uint32_t at = 0;
-  auto put = [&](const Bsp2Face& face, int64_t j, bool edge, const FaceColor& color) {
-    const BspVertex& v =
-        Level.vertices[CornerOf(Level.wideEdges, Level.surfEdges[face.surfEdgeStart + j])];
-    t.corners[3 * at] = v.x;  // map z is up; GL y is up
-    t.corners[3 * at + 1] = v.z;
-    t.corners[3 * at + 2] = -v.y;
-    t.colors[at] = color;
-    t.edgeFlags[at++] = edge ? 1 : 0;
-  };
-  for (int64_t i = 0; i < faceTotal; ++i) {
-    const int64_t n = faces[i].surfEdgeTotal;
-    for (int64_t k = 1; k + 1 < n; ++k) {
-      // Triangle (0, k, k + 1): its first and last sides are the face's
-      // own only for the fan's first and last triangle.
-      put(faces[i], 0, k == 1, Level.faceColors[i]);
-      put(faces[i], k, true, Level.faceColors[i]);
-      put(faces[i], k + 1, k + 2 == n, Level.faceColors[i]);
-    }
+  if (!FacesAreSound(Level.worldModel.faceStart, Level.worldModel.faceTotal)) {
+    return Fail(kReferenceError);
   }
-  t.cornerCount = at;
   return 0;
 }
 
@@ -200,16 +147,49 @@ void Release(T*& array) {
   array = nullptr;
 }
 
-// The player start, when the entities lump can be read at all: a lump that
-// is missing, outside the file or too large to hold leaves none, and is not
-// an error.
-PlayerStart ReadPlayerStart() {
+void ReleaseViewData() {
+  Level.surfaces = {};
+  Level.corners = {};
+  Level.models = {};
+  Level.brushes = {};
+  Level.light = {};
+  Level.textures = {};
+  Level.paletteSource = {};
+  Level.tree = {};
+}
+
+// The player start and the brush entities, when the entities lump can be
+// read at all: a lump that is missing, outside the file or too large to
+// hold leaves none, and is not an error.
+MapEntities ReadEntitiesLump() {
   const uint32_t length = BspFile.header.lumps[kEntitiesLump].length;
   char* text = static_cast<char*>(malloc(length != 0 ? length : 1));
-  PlayerStart start{};
-  if (text != nullptr && ReadEntities(text) == 0) start = FindPlayerStart(text, length);
+  MapEntities found{};
+  if (text != nullptr && ReadEntities(text) == 0) {
+    found = ReadMapEntities(text, length, static_cast<uint32_t>(Level.models.size()));
+  }
   free(text);
-  return start;
+  return found;
+}
+
+// What the views beyond the flat view need: light, textures, surfaces and
+// the tree. None of it refuses a map, except that a BSP2 map, whose flat
+// view draws from the surfaces, needs them built.
+int LoadViewData() {
+  try {
+    ReadModels(&Level.models);
+    MapEntities entities = ReadEntitiesLump();
+    Level.start = entities.start;
+    Level.brushes = std::move(entities.brushes);
+    ReadLightSamples();
+    ReadTextures();
+    if (BuildSurfaces() != 0) throw std::bad_alloc();
+    ReadTree();
+  } catch (const std::bad_alloc&) {
+    if (Level.format == kBsp2Format) return Fail(kTrianglesError);
+    ReleaseViewData();
+  }
+  return 0;
 }
 
 }  // namespace
@@ -233,14 +213,12 @@ int LoadLevel() {
   Level.format = FormatOf(BspFile.header.version);
   if (Level.format == kUnsupportedFormat) return FailUnsupported(BspFile.header.version);
   if (ReadModel(&Level.worldModel, 0) != 0) return Fail(kReadError);
-  if (Level.format == kBsp2Format) {
-    if (LoadRecords(Level.wideFaces, Level.wideEdges, true) != 0) return 1;
-    if (BuildTriangles() != 0) return 1;
-  } else if (LoadRecords(Level.faces, Level.edges, false) != 0) {
+  const bool wide = Level.format == kBsp2Format;
+  if ((wide ? LoadRecords(Level.wideFaces, Level.wideEdges, true)
+            : LoadRecords(Level.faces, Level.edges, false)) != 0) {
     return 1;
   }
-  Level.start = ReadPlayerStart();
-  return 0;
+  return LoadViewData();
 }
 
 void FreeLevel() {
@@ -251,8 +229,22 @@ void FreeLevel() {
   Release(Level.faceColors);
   Release(Level.wideFaces);
   Release(Level.wideEdges);
-  Release(Level.triangles.corners);
-  Release(Level.triangles.colors);
-  Release(Level.triangles.edgeFlags);
-  Level.triangles.cornerCount = 0;
+  ReleaseViewData();
+}
+
+bool FacesAreSound(int64_t start, int64_t total) {
+  return Level.format == kBsp2Format
+             ? ReferencesAreSound(Level.wideFaces, Level.wideEdges, start, total)
+             : ReferencesAreSound(Level.faces, Level.edges, start, total);
+}
+
+uint64_t CornersOf(int64_t start, int64_t total) {
+  if (total <= 0 || start < 0 || start + total > Level.faceCount) return 0;
+  uint64_t corners = 0;
+  for (int64_t f = start; f < start + total; ++f) {
+    const int64_t n = Level.format == kBsp2Format ? Level.wideFaces[f].surfEdgeTotal
+                                                  : Level.faces[f].surfEdgeTotal;
+    corners += n > 0 ? static_cast<uint64_t>(n) : 0;
+  }
+  return corners;
 }

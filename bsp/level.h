@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "bsp/bsp_file.h"
 #include "bsp/entities.h"
@@ -16,15 +18,88 @@ struct FaceColor {
 };
 static_assert(sizeof(FaceColor) == 12);
 
-// A BSP2 map's world faces as triangles, drawn with one call: three
-// corners each, in GL's axes (x, z, -y of the map), with the face's colour
-// at every corner and an edge flag saying whether the side from that corner
-// is one of the face's own (drawn in wireframe) or a diagonal inside it.
-struct Triangles {
-  float* corners;
-  FaceColor* colors;
-  uint8_t* edgeFlags;
-  uint32_t cornerCount;
+// How a face shows light, in the views that show it.
+enum SurfaceLight : uint8_t {
+  kFullBright,    // its colour as it is: an unlit map, sky or liquid, or light data that does not fit
+  kLightMapped,   // a block of a light page, black for a face that has no light
+};
+
+// What every view but the flat view of version 29/30 maps draws a face
+// from, built once at load beside its record.
+struct Surface {
+  uint32_t firstCorner;  // into the corner arrays
+  uint32_t cornerCount;  // 0: not drawn (not in a drawn model, or fewer than 3 corners)
+  uint32_t firstIndex;   // its 3 (cornerCount - 2) fan indices
+  int32_t texture;       // into Level.textures; -1: none usable
+  int16_t lightPage;     // for kLightMapped
+  SurfaceLight light;
+  bool sky;              // shown full bright in the textured views
+  uint32_t drawnFrame;   // the frame that last put it in a draw list
+};
+
+// The corners of every surface, in GL's axes (x, z, -y of the map), for
+// glDrawElements: the face's flat colour at each, its texture and light
+// page coordinates, and every face as a fan of triangles from its first
+// corner.
+struct Corners {
+  std::vector<float> positions;  // 3 a corner
+  std::vector<FaceColor> colors;
+  std::vector<float> textureCoords;  // 2 a corner: s / width, t / height
+  std::vector<float> lightCoords;    // 2 a corner: in the face's light page
+  std::vector<uint32_t> indices;
+};
+
+// The light samples and what was made of them.
+struct LightData {
+  std::vector<uint8_t> samples;  // one byte a sample, or red, green, blue
+  int channels;                  // 1 or 3
+  int offsetScale;               // a face's offset times this is a byte offset
+  const char* source;            // for --info: where the samples came from
+  std::vector<uint8_t> pages;    // kLightPageSize squared RGB texels a page
+  int pageCount;
+};
+constexpr int kLightPageSize = 512;
+
+// A texture of the map, expanded through its palette; width 0 when it
+// cannot be shown (missing, stored outside the map, damaged, no palette).
+struct Texture {
+  char name[17];
+  int width;   // of what is kept: a sky keeps only its right half
+  int height;
+  std::vector<uint8_t> texels;   // RGB, row by row
+  std::vector<uint8_t> brights;  // RGBA: full-bright texels opaque, the rest clear; empty if none
+};
+
+// The tree the world model is cut into and which leaves see which, in one
+// shape for every format. `trusted` is false when culling cannot be relied
+// on: then everything is drawn.
+struct TreeNode {
+  int32_t plane;
+  int32_t children[2];  // >= 0 a node, else leaf -(c + 1)
+  float mins[3];
+  float maxs[3];
+  int32_t parent;      // -1 for the head node
+  uint32_t visFrame;   // the visibility frame that marked it visible
+};
+struct TreeLeaf {
+  int32_t contents;  // -2: solid
+  int32_t visOffset;
+  float mins[3];
+  float maxs[3];
+  uint32_t firstMark;
+  uint32_t markCount;
+  int32_t parent;
+  uint32_t visFrame;
+};
+struct Tree {
+  bool trusted;
+  int32_t headNode;
+  uint32_t visLeafCount;
+  std::vector<BspPlane> planes;
+  std::vector<TreeNode> nodes;
+  std::vector<TreeLeaf> leaves;
+  std::vector<uint32_t> marks;  // face records, a leaf's run of them
+  std::vector<uint8_t> visibility;
 };
 
 struct Level {
@@ -42,7 +117,16 @@ struct Level {
   PlayerStart start;      // where the view starts; drawing does not need it
   Bsp2Face* wideFaces;    // BSP2 and 2PSB maps, in place of faces and edges
   Bsp2Edge* wideEdges;
-  Triangles triangles;    // BSP2 and 2PSB maps
+  // Beyond the flat view of version 29/30 maps; empty where a version 29
+  // map's faces walk too many corners to build them (it then shows flat).
+  std::vector<Surface> surfaces;  // one per face record
+  Corners corners;
+  std::vector<BspModel> models;
+  std::vector<BrushEntity> brushes;  // those whose model's faces are sound
+  LightData light;
+  std::vector<Texture> textures;  // one per entry of the textures lump's directory
+  std::string paletteSource;      // for --info; empty when none was found
+  Tree tree;
 };
 
 // The type and its one instance share the name; write `struct Level` for

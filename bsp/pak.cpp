@@ -102,17 +102,19 @@ int OpenPak(const std::string& pak) {
   return Fail("Error: " + pak + " holds no maps/start.bsp. Its maps: " + maps + ".");
 }
 
-// GAME/maps/NAME.bsp that is no file: maps/NAME.bsp in GAME's pakN.pak
-// files, the highest N first, as the game searches them.
-int OpenFromGameFolder(const std::string& path) {
+// The game folder of GAME/maps/NAME.bsp, when `path` has that shape.
+bool GameFolderOf(const std::string& path, std::string* game) {
   const size_t slash = LastSeparator(path);
-  if (slash == std::string::npos || slash < 5 || !EndsWith(path, ".bsp") ||
-      !SameName(path.c_str() + slash - 4, "maps", 4) ||
+  if (slash == std::string::npos || slash < 5 || !SameName(path.c_str() + slash - 4, "maps", 4) ||
       LastSeparator(path, slash - 1) != slash - 5) {
-    return Fail(kOpenError);
+    return false;
   }
-  const std::string game = path.substr(0, slash - 5);
-  const std::string name = "maps/" + path.substr(slash + 1);
+  *game = path.substr(0, slash - 5);
+  return true;
+}
+
+// GAME's pakN.pak files, the highest N first, as the game searches them.
+std::vector<std::string> PaksOf(const std::string& game) {
   std::vector<std::pair<long, std::string>> paks;
   std::error_code error;
   for (const auto& file : std::filesystem::directory_iterator(game.empty() ? "/" : game, error)) {
@@ -123,13 +125,83 @@ int OpenFromGameFolder(const std::string& path) {
     if (SameName(end, ".pak")) paks.emplace_back(number, game + "/" + n);
   }
   std::sort(paks.rbegin(), paks.rend());
-  for (const auto& [number, pak] : paks) {
+  std::vector<std::string> names;
+  for (auto& pak : paks) names.push_back(std::move(pak.second));
+  return names;
+}
+
+// GAME/maps/NAME.bsp that is no file: maps/NAME.bsp in GAME's paks.
+int OpenFromGameFolder(const std::string& path) {
+  std::string game;
+  if (!EndsWith(path, ".bsp") || !GameFolderOf(path, &game)) return Fail(kOpenError);
+  const std::string name = "maps/" + path.substr(LastSeparator(path) + 1);
+  for (const std::string& pak : PaksOf(game)) {
     PakEntry entry;
     const int found = FindEntry(pak, name, &entry);
     if (found == 1) return 1;
     if (found == 0) return OpenFoundEntry(pak, entry);
   }
   return Fail(kOpenError);
+}
+
+// The whole file at `path`, if it is one and can be read.
+int ReadWholeFile(const std::string& path, int64_t offset, int64_t length,
+                  std::vector<uint8_t>* bytes) {
+  if (length < 0 && !IsFile(path)) return 1;
+  FILE* file = fopen(path.c_str(), "rb");
+  if (file == nullptr) return 1;
+  if (length < 0) {
+    length = fseek(file, 0, SEEK_END) == 0 ? ftell(file) : -1;
+    offset = 0;
+  }
+  bool read = length >= 0 && fseek(file, static_cast<long>(offset), SEEK_SET) == 0;
+  if (read) {
+    bytes->resize(static_cast<size_t>(length));
+    read = length == 0 || fread(bytes->data(), 1, bytes->size(), file) == bytes->size();
+  }
+  fclose(file);
+  if (!read) bytes->clear();
+  return read ? 0 : 1;
+}
+
+// The entry `name` (any case) of the pak at `path`, read whole; shows nothing.
+int ReadEntry(const std::string& pak, const std::string& name, std::vector<uint8_t>* bytes) {
+  std::vector<PakEntry> entries;
+  const char* message = nullptr;
+  if (ReadPakDirectory(pak, &entries, &message) != 0) return 1;
+  for (const PakEntry& entry : entries) {
+    if (SameName(entry.name, name.c_str())) return ReadWholeFile(pak, entry.offset, entry.length, bytes);
+  }
+  return 1;
+}
+
+// The entry of `folder` named `name` whatever its case, as a path.
+bool FindInFolder(const std::string& folder, const char* name, std::string* path) {
+  std::error_code error;
+  for (const auto& file : std::filesystem::directory_iterator(folder.empty() ? "/" : folder, error)) {
+    if (SameName(file.path().filename().string().c_str(), name)) {
+      *path = file.path().string();
+      return true;
+    }
+  }
+  return false;
+}
+
+// gfx/palette.lmp in GAME: the loose file, then GAME's paks.
+int PaletteOfGame(const std::string& game, std::vector<uint8_t>* palette, std::string* source) {
+  std::string gfx, file;
+  if (FindInFolder(game, "gfx", &gfx) && FindInFolder(gfx, "palette.lmp", &file) &&
+      ReadWholeFile(file, 0, -1, palette) == 0 && palette->size() == 768) {
+    *source = file;
+    return 0;
+  }
+  for (const std::string& pak : PaksOf(game)) {
+    if (ReadEntry(pak, "gfx/palette.lmp", palette) == 0 && palette->size() == 768) {
+      *source = pak + "/gfx/palette.lmp";
+      return 0;
+    }
+  }
+  return 1;
 }
 
 }  // namespace
@@ -187,4 +259,44 @@ int OpenMap(const char* path) {
     if (IsPakPath(pak) && IsFile(pak)) return OpenEntry(pak, entry);
   }
   return OpenFromGameFolder(whole);
+}
+
+int ReadBesideMap(const char* extension, std::vector<uint8_t>* bytes) {
+  const bool inPak = !OpenedMap.entry.empty();
+  std::string name = inPak ? OpenedMap.entry : OpenedMap.file;
+  if (!EndsWith(name, ".bsp")) return 1;
+  // The same case as the map's own extension, for systems that keep it.
+  const bool upper = name.back() == 'P';
+  name.resize(name.size() - 4);
+  for (const char* c = extension; *c != '\0'; ++c) {
+    name += static_cast<char>(upper ? toupper(static_cast<unsigned char>(*c)) : *c);
+  }
+  return inPak ? ReadEntry(OpenedMap.file, name, bytes) : ReadWholeFile(name, 0, -1, bytes);
+}
+
+int FindPalette(std::vector<uint8_t>* palette, std::string* source) {
+  if (!OpenedMap.entry.empty() && ReadEntry(OpenedMap.file, "gfx/palette.lmp", palette) == 0 &&
+      palette->size() == 768) {
+    *source = OpenedMap.file + "/gfx/palette.lmp";
+    return 0;
+  }
+  std::string game;
+  if (OpenedMap.entry.empty()) {
+    if (!GameFolderOf(OpenedMap.file, &game)) return 1;
+  } else {
+    if (!SameName(OpenedMap.entry.c_str(), "maps/", 5)) return 1;
+    const size_t slash = LastSeparator(OpenedMap.file);
+    game = slash == std::string::npos ? "." : OpenedMap.file.substr(0, slash);
+  }
+  if (PaletteOfGame(game, palette, source) == 0) return 0;
+  // A mod's maps use the base game's palette, kept in id1 beside it.
+  std::error_code error;
+  std::filesystem::path folder = std::filesystem::absolute(game, error).lexically_normal();
+  if (!folder.has_filename()) folder = folder.parent_path();  // "GAME/" as given
+  std::string id1;
+  if (error || SameName(folder.filename().string().c_str(), "id1") ||
+      !FindInFolder(folder.parent_path().string(), "id1", &id1)) {
+    return 1;
+  }
+  return PaletteOfGame(id1, palette, source);
 }

@@ -45,3 +45,17 @@ struct MapSource {
   std::string entry;  // empty for a loose map
 };
 extern MapSource OpenedMap;
+
+// The file beside the map on show whose name is the map's with ".bsp"
+// replaced by `extension` (".lit"): next to a loose map, or that entry of
+// the map's pak. Returns 0 with its bytes, or 1 when there is none or it
+// cannot be read whole; shows nothing either way.
+int ReadBesideMap(const char* extension, std::vector<uint8_t>* bytes);
+
+// The game's palette (gfx/palette.lmp, 768 bytes) for the map on show, as
+// the game finds it: in the map's own pak; then in its game folder (GAME
+// for GAME/maps/X.bsp, or the folder of the pak that holds it), loose and
+// then in GAME's paks, the highest number first; then the same in the
+// folder id1 beside GAME. Returns 0 with the palette and where it was
+// found (for --info), or 1 when there is none.
+int FindPalette(std::vector<uint8_t>* palette, std::string* source);

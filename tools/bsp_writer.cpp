@@ -154,11 +154,6 @@ void StoreU32(uint8_t* at, uint32_t value) {
 uint32_t LoadU32(const uint8_t* at) {
   return uint32_t{at[0]} | uint32_t{at[1]} << 8 | uint32_t{at[2]} << 16 | uint32_t{at[3]} << 24;
 }
-void StoreFloat(uint8_t* at, float value) {
-  uint32_t bits;
-  memcpy(&bits, &value, sizeof bits);
-  StoreU32(at, bits);
-}
 
 // The world model when the draft names none: it owns every face, and its
 // bounds (the first 24 of the bytes the viewer skips) enclose every vertex.
@@ -177,8 +172,8 @@ BspModel WorldModel(const MapDraft& map) {
       }
     }
     for (int axis = 0; axis < 3; ++axis) {
-      StoreFloat(model.unused + 4 * axis, At(lo, axis));
-      StoreFloat(model.unused + 12 + 4 * axis, At(hi, axis));
+      model.mins[axis] = At(lo, axis);
+      model.maxs[axis] = At(hi, axis);
     }
   }
   return model;
@@ -202,10 +197,13 @@ void PutLump(std::vector<uint8_t>& out, const MapDraft& map, int lump) {
       break;
     case kFacesLump:
       for (const BspFace& f : map.faces) {
-        PutBytes(out, f.unused0, sizeof f.unused0);
+        PutU16(out, f.plane);
+        PutU16(out, static_cast<uint16_t>(f.side));
         PutU32(out, static_cast<uint32_t>(f.surfEdgeStart));
         PutU16(out, static_cast<uint16_t>(f.surfEdgeTotal));
-        PutBytes(out, f.unused1, sizeof f.unused1);
+        PutU16(out, static_cast<uint16_t>(f.texInfo));
+        PutBytes(out, f.styles, sizeof f.styles);
+        PutU32(out, static_cast<uint32_t>(f.lightOffset));
       }
       break;
     case kEdgesLump:
@@ -221,12 +219,27 @@ void PutLump(std::vector<uint8_t>& out, const MapDraft& map, int lump) {
       std::vector<BspModel> models = map.models;
       if (models.empty()) models.push_back(WorldModel(map));
       for (const BspModel& m : models) {
-        PutBytes(out, m.unused, sizeof m.unused);
+        for (const float* v : {m.mins, m.maxs, m.origin}) {
+          for (int axis = 0; axis < 3; ++axis) PutFloat(out, v[axis]);
+        }
+        for (int32_t node : m.headNodes) PutU32(out, static_cast<uint32_t>(node));
+        PutU32(out, static_cast<uint32_t>(m.visLeafCount));
         PutU32(out, static_cast<uint32_t>(m.faceStart));
         PutU32(out, static_cast<uint32_t>(m.faceTotal));
       }
       break;
     }
+    case kTexInfoLump:
+      for (const BspTexInfo& t : map.texInfos) {
+        for (float f : t.s) PutFloat(out, f);
+        for (float f : t.t) PutFloat(out, f);
+        PutU32(out, static_cast<uint32_t>(t.texture));
+        PutU32(out, static_cast<uint32_t>(t.flags));
+      }
+      break;
+    case kLightingLump:
+      out.insert(out.end(), map.lighting.begin(), map.lighting.end());
+      break;
     case kEntitiesLump:
       if (!map.entities.empty()) PutBytes(out, reinterpret_cast<const uint8_t*>(map.entities.c_str()), map.entities.size() + 1);
       break;
@@ -309,15 +322,13 @@ int AddFace(MapDraft& map, const std::vector<Vec3>& corners) {
     }
   }
 
-  // Plane and side in the first four bytes; then texture info 0, no light
-  // styles (255) and no light map (-1), as compilers mark an unlit face.
-  face.unused0[0] = static_cast<uint8_t>(planeIndex);
-  face.unused0[1] = static_cast<uint8_t>(planeIndex >> 8);
-  face.unused0[2] = static_cast<uint8_t>(facePlane.side);
-  face.unused0[3] = 0;
-  face.unused1[0] = face.unused1[1] = 0;
-  for (int i = 2; i < 6; ++i) face.unused1[i] = 255;
-  StoreU32(face.unused1 + 6, 0xFFFFFFFFu);
+  // Texture info 0, no light styles (255) and no light map (-1), as
+  // compilers mark an unlit face.
+  face.plane = static_cast<uint16_t>(planeIndex);
+  face.side = facePlane.side;
+  face.texInfo = 0;
+  for (uint8_t& style : face.styles) style = 255;
+  face.lightOffset = -1;
 
   map.faces.push_back(face);
   lookup.vertexCount = map.vertices.size();

@@ -23,17 +23,6 @@ struct Vec3 {
   float x, y, z;
 };
 
-// A planes-lump record. The viewer never reads planes, but writing them lets
-// the faces be checked the way compiled maps are: a face's plane index and
-// side say which way it looks, independently of its corner order.
-struct BspPlane {
-  float normal[3];  // axial normals point along +x, +y or +z; side 1 flips
-  float dist;       // normal . point for every point on the plane
-  int32_t type;     // 0, 1, 2: along x, y, z; 3, 4, 5: mostly along x, y, z
-};
-static_assert(sizeof(BspPlane) == 20);
-constexpr int kPlanesLump = 1;
-
 // Which way an axis-aligned face looks: the side it is drawn from.
 enum class Facing { kPlusX, kMinusX, kPlusY, kMinusY, kPlusZ, kMinusZ };
 
@@ -62,7 +51,9 @@ struct MapDraft {
   std::vector<BspEdge> edges;
   std::vector<SurfEdge> surfEdges;
   std::vector<BspFace> faces;
-  std::vector<BspPlane> planes;  // faces' plane and side sit in BspFace::unused0
+  std::vector<BspPlane> planes;
+  std::vector<BspTexInfo> texInfos;  // AddFace gives every face texture info 0
+  std::vector<uint8_t> lighting;     // the light samples lump
   // Model 0 is the world. Left empty, BspBytes writes one world model that
   // owns every face.
   std::vector<BspModel> models;

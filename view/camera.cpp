@@ -5,6 +5,7 @@
 
 #include "app/app.h"
 #include "platform/gl.h"
+#include "view/views.h"
 
 namespace {
 
@@ -69,6 +70,14 @@ void OnKey(HWND window, int character) {
     case '9':
     case 'F':
       glPolygonMode(GL_FRONT, GL_FILL);
+      break;
+    case 'L':  // flat, lit, light only, and round again
+      View.light = View.light == kFlatView  ? kLitView
+                   : View.light == kLitView ? kLightOnlyView
+                                            : kFlatView;
+      break;
+    case 'T':
+      View.textures = !View.textures;
       break;
     default:
       return;  // no command: no change and no repaint

@@ -1,10 +1,17 @@
 // The fixed GL state, the projection, the starting view and the frame.
-// Every frame sends every face anew in immediate mode, in the order of the
-// faces lump; the depth buffer alone decides what is in front.
+// The flat view of version 29/30 maps sends every face anew in immediate
+// mode, in the order of the faces lump, as it always has. Every other view
+// draws the surfaces built at load, only those the camera can see, from the
+// corner arrays: flat colours, textures and light in passes over the same
+// triangles, each later pass drawing exactly where the first one did
+// (depth test GL_EQUAL).
 #include "view/render.h"
 
 #include "bsp/level.h"
 #include "platform/gl.h"
+#include "view/cull.h"
+#include "view/upload.h"
+#include "view/views.h"
 
 void InitGlState() {
   glEnable(GL_DEPTH_TEST);
@@ -36,32 +43,8 @@ void PlaceCamera() {
 
 namespace {
 
-// BSP2 maps, up to ten times larger, in one call over the arrays built at
-// load: the same pixels as their faces sent one by one, but fast enough to
-// move through.
-void DrawTriangles() {
-  const Triangles& t = Level.triangles;
-  if (t.cornerCount == 0) return;
-  glEnableClientState(GL_VERTEX_ARRAY);
-  glEnableClientState(GL_COLOR_ARRAY);
-  glEnableClientState(GL_EDGE_FLAG_ARRAY);
-  glVertexPointer(3, GL_FLOAT, 0, t.corners);
-  glColorPointer(3, GL_FLOAT, 0, t.colors);
-  glEdgeFlagPointer(0, t.edgeFlags);
-  glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(t.cornerCount));
-  glDisableClientState(GL_EDGE_FLAG_ARRAY);
-  glDisableClientState(GL_COLOR_ARRAY);
-  glDisableClientState(GL_VERTEX_ARRAY);
-}
-
-}  // namespace
-
-void DrawLevel() {
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  if (Level.format == kBsp2Format) {
-    DrawTriangles();
-    return;
-  }
+// The flat view of version 29/30 maps: every world face, one polygon each.
+void DrawFlatLoop() {
   const int32_t faceTotal = Level.worldModel.faceTotal;
   if (faceTotal <= 0) return;
   const BspFace* faces = Level.faces + Level.worldModel.faceStart;
@@ -81,4 +64,222 @@ void DrawLevel() {
     }
     glEnd();
   }
+}
+
+// Outlines, as the flat view draws them: one polygon a face, flat colour.
+void DrawOutlines(const std::vector<uint32_t>& faces) {
+  const Corners& c = Level.corners;
+  for (uint32_t f : faces) {
+    const Surface& surface = Level.surfaces[f];
+    glColor3fv(&c.colors[surface.firstCorner].red);
+    glBegin(GL_POLYGON);
+    for (uint32_t k = 0; k < surface.cornerCount; ++k) {
+      glVertex3fv(&c.positions[3 * size_t(surface.firstCorner + k)]);
+    }
+    glEnd();
+  }
+}
+
+std::vector<uint32_t> Indices;  // one group's triangles, rebuilt for each draw
+std::vector<uint32_t> GroupCounts, GroupStarts;
+
+void AddIndices(const Surface& surface) {
+  const uint32_t* from = Level.corners.indices.data() + surface.firstIndex;
+  Indices.insert(Indices.end(), from, from + 3 * (surface.cornerCount - 2));
+}
+
+void Send() {
+  if (!Indices.empty()) {
+    glDrawElements(GL_TRIANGLES, GLsizei(Indices.size()), GL_UNSIGNED_INT, Indices.data());
+  }
+}
+
+// The faces for which key(surface) is a group from 0 to groups - 1, one
+// draw a group after bind(group); each group's faces keep their order, the
+// nearest first. A key of -1 leaves the face out.
+template <typename Key, typename Bind>
+void DrawGroups(const std::vector<uint32_t>& faces, size_t groups, Key key, Bind bind) {
+  GroupCounts.assign(groups + 1, 0);
+  for (uint32_t f : faces) {
+    const Surface& s = Level.surfaces[f];
+    const int k = key(s);
+    if (k >= 0) GroupCounts[size_t(k)] += 3 * (s.cornerCount - 2);
+  }
+  GroupStarts.assign(groups + 1, 0);
+  for (size_t g = 0; g < groups; ++g) GroupStarts[g + 1] = GroupStarts[g] + GroupCounts[g];
+  Indices.resize(GroupStarts[groups]);
+  for (uint32_t f : faces) {
+    const Surface& s = Level.surfaces[f];
+    const int k = key(s);
+    if (k < 0) continue;
+    const uint32_t* from = Level.corners.indices.data() + s.firstIndex;
+    const uint32_t n = 3 * (s.cornerCount - 2);
+    std::copy(from, from + n, Indices.begin() + GroupStarts[size_t(k)]);
+    GroupStarts[size_t(k)] += n;
+  }
+  uint32_t start = 0;
+  for (size_t g = 0; g < groups; ++g) {
+    if (GroupCounts[g] == 0) continue;
+    bind(g);
+    glDrawElements(GL_TRIANGLES, GLsizei(GroupCounts[g]), GL_UNSIGNED_INT, Indices.data() + start);
+    start += GroupCounts[g];
+  }
+}
+
+// Flat colours, for the faces `keep` takes.
+template <typename Keep>
+void FlatPass(const std::vector<uint32_t>& faces, Keep keep) {
+  Indices.clear();
+  for (uint32_t f : faces) {
+    if (keep(Level.surfaces[f])) AddIndices(Level.surfaces[f]);
+  }
+  glEnableClientState(GL_COLOR_ARRAY);
+  glColorPointer(3, GL_FLOAT, 0, Level.corners.colors.data());
+  Send();
+  glDisableClientState(GL_COLOR_ARRAY);
+}
+
+void BeginTextures(const std::vector<float>& coords) {
+  glEnable(GL_TEXTURE_2D);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  glTexCoordPointer(2, GL_FLOAT, 0, coords.data());
+}
+
+void EndTextures() {
+  glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+  glDisable(GL_TEXTURE_2D);
+}
+
+void BindTexture(GLuint name) { glBindTexture(GL_TEXTURE_2D, name); }
+
+// Texels as they are; faces without a usable texture in their flat colour.
+void TexturePass(const std::vector<uint32_t>& faces) {
+  FlatPass(faces, [](const Surface& s) { return s.texture < 0; });
+  BeginTextures(Level.corners.textureCoords);
+  DrawGroups(faces, LevelTextures.textures.size(), [](const Surface& s) { return s.texture; },
+             [](size_t g) { BindTexture(LevelTextures.textures[g]); });
+  EndTextures();
+}
+
+// Over what the first pass drew, exactly where it drew: no new depth.
+void BeginOverlay() {
+  glDepthFunc(GL_EQUAL);
+  glDepthMask(GL_FALSE);
+}
+
+void EndOverlay() {
+  glDepthMask(GL_TRUE);
+  glDepthFunc(GL_LESS);
+}
+
+// Multiplies what is there by 2 L / 255, clamped: the blend gives
+// dst src + src dst. Full-bright faces (and, textured, the sky) keep
+// their factor of 1.
+void LightPass(const std::vector<uint32_t>& faces, bool skipSky) {
+  BeginOverlay();
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_DST_COLOR, GL_SRC_COLOR);
+  BeginTextures(Level.corners.lightCoords);
+  DrawGroups(
+      faces, LevelTextures.lightPages.size(),
+      [skipSky](const Surface& s) {
+        return s.light == kLightMapped && !(skipSky && s.sky) ? int{s.lightPage} : -1;
+      },
+      [](size_t g) { BindTexture(LevelTextures.lightPages[g]); });
+  EndTextures();
+  glDisable(GL_BLEND);
+  EndOverlay();
+}
+
+// The texels light does not change, over the lit texture.
+void BrightsPass(const std::vector<uint32_t>& faces) {
+  BeginOverlay();
+  glEnable(GL_ALPHA_TEST);
+  glAlphaFunc(GL_GEQUAL, 0.5f);
+  BeginTextures(Level.corners.textureCoords);
+  DrawGroups(
+      faces, LevelTextures.brights.size(),
+      [](const Surface& s) {
+        return s.light == kLightMapped && !s.sky && s.texture >= 0 &&
+                       LevelTextures.brights[size_t(s.texture)] != 0
+                   ? s.texture
+                   : -1;
+      },
+      [](size_t g) { BindTexture(LevelTextures.brights[g]); });
+  EndTextures();
+  glDisable(GL_ALPHA_TEST);
+  EndOverlay();
+}
+
+// White times L / 255; full-bright faces white.
+void LightOnlyPass(const std::vector<uint32_t>& faces) {
+  Indices.clear();
+  for (uint32_t f : faces) {
+    if (Level.surfaces[f].light == kFullBright) AddIndices(Level.surfaces[f]);
+  }
+  glColor3f(1.0f, 1.0f, 1.0f);
+  Send();
+  BeginTextures(Level.corners.lightCoords);
+  DrawGroups(
+      faces, LevelTextures.lightPages.size(),
+      [](const Surface& s) { return s.light == kLightMapped ? int{s.lightPage} : -1; },
+      [](size_t g) { BindTexture(LevelTextures.lightPages[g]); });
+  EndTextures();
+}
+
+void DrawFaces(const std::vector<uint32_t>& faces) {
+  if (View.light == kLightOnlyView) {
+    LightOnlyPass(faces);
+  } else if (View.textures) {
+    TexturePass(faces);
+    if (View.light == kLitView) {
+      LightPass(faces, true);
+      BrightsPass(faces);
+    }
+  } else {
+    FlatPass(faces, [](const Surface&) { return true; });
+    if (View.light == kLitView) LightPass(faces, false);
+  }
+}
+
+std::vector<uint32_t> BrushFaces;
+
+// Every view but the flat view of version 29/30 maps.
+void DrawSurfaces() {
+  GLint modes[2];
+  glGetIntegerv(GL_POLYGON_MODE, modes);
+  const bool wireframe = modes[0] == GL_LINE;
+  const DrawList& list = CollectFaces(wireframe);
+  const bool brushes = !IsFlatView();
+  if (!wireframe) {
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, Level.corners.positions.data());
+  }
+  wireframe ? DrawOutlines(list.world) : DrawFaces(list.world);
+  for (size_t b = 0; brushes && b < Level.brushes.size(); ++b) {
+    if (!list.brushes[b]) continue;
+    const BrushEntity& brush = Level.brushes[b];
+    const BspModel& model = Level.models[brush.model];
+    BrushFaces.clear();
+    for (int32_t f = model.faceStart; f < model.faceStart + model.faceTotal; ++f) {
+      if (Level.surfaces[size_t(f)].cornerCount != 0) BrushFaces.push_back(uint32_t(f));
+    }
+    glPushMatrix();
+    glTranslatef(brush.origin[0], brush.origin[2], -brush.origin[1]);
+    wireframe ? DrawOutlines(BrushFaces) : DrawFaces(BrushFaces);
+    glPopMatrix();
+  }
+  if (!wireframe) glDisableClientState(GL_VERTEX_ARRAY);
+}
+
+}  // namespace
+
+void DrawLevel() {
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  if (Level.format != kBsp2Format && (IsFlatView() || Level.surfaces.empty())) {
+    DrawFlatLoop();
+    return;
+  }
+  DrawSurfaces();
 }

@@ -14,6 +14,9 @@ void SetupProjection();
 // point (544, 288, 32) looking along +y.
 void PlaceCamera();
 
-// Clears the frame and draws every face of the world model as one flat
-// polygon. Trusts the level: LoadLevel has checked every reference.
+// Clears the frame and draws the view on show (see views.h): in the flat
+// view of version 29/30 maps every face of the world model as one flat
+// polygon; in every other view the faces the camera can see, with the brush
+// entities beside the world outside the flat view. Trusts the level:
+// LoadLevel has checked every reference.
 void DrawLevel();

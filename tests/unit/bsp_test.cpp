@@ -101,7 +101,8 @@ TEST_F(Bsp, DamagedFilesAreRefusedWithTheirMessage) {
       {"negative first surface edge", Changed([](MapDraft& m) { m.faces[0].surfEdgeStart = -1; }),
        kReferenceError},
       {"faces without corners, any start", Changed([](MapDraft& m) {
-         m.faces[0] = m.faces[1] = {{}, -7, 0, {}};
+         m.faces[0] = m.faces[1] = BspFace{};
+         m.faces[0].surfEdgeStart = m.faces[1].surfEdgeStart = -7;
          m.faces[1].surfEdgeTotal = -1;
        }), "loads"},
       {"edge past the lump", Changed([](MapDraft& m) { m.surfEdges[2] = int32_t(m.edges.size()); }),

@@ -74,7 +74,8 @@ TEST_F(Frame, FacesThatWindCounterClockwiseAreNeitherFilledNorOutlined) {
 TEST_F(Frame, DrawnFacesTakeColoursFromTheStartOfTheColourArray) {
   MapDraft map = Ahead(5000);
   AddRect(map, {444, 388, -68}, {644, 388, 132}, Facing::kMinusY);
-  map.models = {BspModel{{}, 1, 1}};  // the world is face 1 alone
+  map.models = {BspModel{}};
+  map.models[0].faceStart = map.models[0].faceTotal = 1;  // the world is face 1 alone
   // Colour 0: (41, 18467, 6334) / 32768 in 8 bits.
   EXPECT_EQ(Draw(map), 0x009031u);
   // A world without faces: the frame is cleared and nothing drawn.
@@ -90,7 +91,8 @@ TEST_F(Frame, SurfaceEdgeZeroWalksEdgeZeroFromItsEnd) {
   map.vertices = {{544, 388, 52}, {564, 388, 12}, {524, 388, 12}, {544, 388, -500}};
   map.edges = {{3, 0}, {1, 2}, {2, 0}};
   map.surfEdges = {0, 1, 2};
-  map.faces = {BspFace{{}, 0, 3, {}}};
+  map.faces = {BspFace{}};
+  map.faces[0].surfEdgeTotal = 3;
   EXPECT_NE(Draw(map), 0u);
 }
 
@@ -99,7 +101,7 @@ TEST_F(Frame, Bsp2MapsPastEvery16BitLimitLoadAndDrawEveryFace) {
   EXPECT_EQ(glGetError(), GLenum{GL_NO_ERROR});
   EXPECT_EQ(Level.faceCount, 70000u);
   EXPECT_EQ(Level.vertexCount, 280000u);
-  EXPECT_EQ(Level.triangles.cornerCount, 70000u * 6) << "two triangles a face";
+  EXPECT_EQ(Level.corners.indices.size(), 70000u * 6) << "two triangles a face";
 }
 
 namespace {

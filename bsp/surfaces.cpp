@@ -1,0 +1,156 @@
+// The surfaces, built once at load: one pass over the faces that are drawn
+// for their corners, texture coordinates and light grids; then the light
+// maps are packed, and each corner's light coordinates point into them.
+#include "bsp/surfaces.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "bsp/level.h"
+#include "bsp/light.h"
+
+namespace {
+
+std::vector<BspTexInfo> TexInfos;  // only while building
+
+template <typename Edge>
+uint32_t CornerOf(const Edge* edges, SurfEdge s) {
+  return s > 0 ? edges[s].startVertex : edges[-int64_t{s}].endVertex;
+}
+
+bool StartsWithSky(const char* name) {
+  return (name[0] | 0x20) == 's' && (name[1] | 0x20) == 'k' && (name[2] | 0x20) == 'y';
+}
+
+// The face's corners, in walk order, with what the views need of each. The
+// light grid is kept for packing; its s and t stay in the light coordinates
+// until the grid has a place.
+template <typename Face, typename Edge>
+void BuildSurface(uint32_t record, const Face& face, const Edge* edges, const FaceColor& color,
+                  std::vector<LightGrid>& grids, std::vector<uint32_t>& gridFaces) {
+  const int64_t n = face.surfEdgeTotal;
+  if (n < 3) return;
+  Corners& c = Level.corners;
+  Surface& surface = Level.surfaces[record];
+  surface.firstCorner = static_cast<uint32_t>(c.colors.size());
+  surface.cornerCount = static_cast<uint32_t>(n);
+  surface.firstIndex = static_cast<uint32_t>(c.indices.size());
+  surface.texture = -1;
+  const bool haveTexInfo = face.texInfo >= 0 && uint64_t(face.texInfo) < TexInfos.size();
+  const BspTexInfo info = haveTexInfo ? TexInfos[size_t(face.texInfo)] : BspTexInfo{};
+  const int32_t texture = info.texture;
+  if (haveTexInfo && texture >= 0 && uint64_t(texture) < Level.textures.size() &&
+      Level.textures[size_t(texture)].width > 0) {
+    surface.texture = texture;
+    surface.sky = StartsWithSky(Level.textures[size_t(texture)].name);
+  }
+  const float width = surface.texture >= 0 ? float(Level.textures[size_t(texture)].width) : 1;
+  const float height = surface.texture >= 0 ? float(Level.textures[size_t(texture)].height) : 1;
+  float sMin = INFINITY, sMax = -INFINITY, tMin = INFINITY, tMax = -INFINITY;
+  for (int64_t j = 0; j < n; ++j) {
+    const BspVertex& v = Level.vertices[CornerOf(edges, Level.surfEdges[face.surfEdgeStart + j])];
+    c.positions.insert(c.positions.end(), {v.x, v.z, -v.y});  // map z is up; GL y is up
+    c.colors.push_back(color);
+    // In doubles, then kept as floats, as the compilers that laid out the
+    // light did: computed in doubles alone, some faces get a grid one wider.
+    const float s = float(double{v.x} * info.s[0] + double{v.y} * info.s[1] +
+                          double{v.z} * info.s[2] + info.s[3]);
+    const float t = float(double{v.x} * info.t[0] + double{v.y} * info.t[1] +
+                          double{v.z} * info.t[2] + info.t[3]);
+    sMin = std::fmin(sMin, s), sMax = std::fmax(sMax, s);
+    tMin = std::fmin(tMin, t), tMax = std::fmax(tMax, t);
+    // NaN passes fmin and fmax by: keep it visible to the grid's check.
+    if (!std::isfinite(s) || !std::isfinite(t)) sMax = tMax = NAN;
+    c.textureCoords.insert(c.textureCoords.end(), {s / width, t / height});
+    c.lightCoords.insert(c.lightCoords.end(), {s, t});
+  }
+  for (uint32_t k = 1; k + 1 < surface.cornerCount; ++k) {
+    c.indices.insert(c.indices.end(), {surface.firstCorner, surface.firstCorner + k,
+                                       surface.firstCorner + k + 1});
+  }
+  const LightGrid grid = LightGridOf(haveTexInfo, (info.flags & kSpecialSurface) != 0,
+                                     face.styles, face.lightOffset, sMin, sMax, tMin, tMax);
+  surface.light = grid.light;
+  if (grid.light == kLightMapped) {
+    grids.push_back(grid);
+    gridFaces.push_back(record);
+  }
+}
+
+template <typename Face, typename Edge>
+void BuildAll(const Face* faces, const Edge* edges) {
+  const int64_t worldStart = Level.worldModel.faceStart;
+  const int64_t worldEnd = worldStart + std::max(Level.worldModel.faceTotal, 0);
+  std::vector<LightGrid> grids;
+  std::vector<uint32_t> gridFaces;
+  auto build = [&](int64_t start, int64_t total) {
+    for (int64_t r = start; r < start + total; ++r) {
+      if (Level.surfaces[size_t(r)].cornerCount != 0) continue;  // another entity's model too
+      // World faces take colours from the start of the array, as the flat view does.
+      const bool world = r >= worldStart && r < worldEnd;
+      BuildSurface(uint32_t(r), faces[r], edges, Level.faceColors[world ? r - worldStart : r],
+                   grids, gridFaces);
+    }
+  };
+  if (worldEnd > worldStart) build(worldStart, worldEnd - worldStart);
+  for (const BrushEntity& brush : Level.brushes) {
+    const BspModel& model = Level.models[brush.model];
+    if (model.faceTotal > 0) build(model.faceStart, model.faceTotal);
+  }
+  std::vector<LightGrid*> places;
+  for (LightGrid& grid : grids) places.push_back(&grid);
+  PackLightMaps(places);
+  // Sample (i, j) lies on the centre of texel (x + 1 + i, y + 1 + j).
+  constexpr float kPage = kLightPageSize;
+  for (size_t g = 0; g < grids.size(); ++g) {
+    const LightGrid& grid = grids[g];
+    Surface& surface = Level.surfaces[gridFaces[g]];
+    surface.lightPage = int16_t(grid.page);
+    float* at = &Level.corners.lightCoords[2 * size_t(surface.firstCorner)];
+    for (uint32_t k = 0; k < surface.cornerCount; ++k, at += 2) {
+      if (grid.dark) {
+        at[0] = at[1] = 1.5f / kPage;
+        continue;
+      }
+      at[0] = (float(grid.x) + 1.5f + (at[0] / 16.0f - float(grid.smin))) / kPage;
+      at[1] = (float(grid.y) + 1.5f + (at[1] / 16.0f - float(grid.tmin))) / kPage;
+    }
+  }
+}
+
+}  // namespace
+
+int BuildSurfaces() {
+  Level.surfaces.assign(Level.faceCount, Surface{});
+  Level.corners = {};
+  // The brush models the entities place, where their faces are sound and
+  // the corners in all still fit.
+  uint64_t corners = CornersOf(Level.worldModel.faceStart, Level.worldModel.faceTotal);
+  if (corners > kMaxCorners) {
+    Level.surfaces.clear();
+    return 1;
+  }
+  std::vector<BrushEntity> placed;
+  for (const BrushEntity& brush : Level.brushes) {
+    const BspModel& model = Level.models[brush.model];
+    const uint64_t more = CornersOf(model.faceStart, model.faceTotal);
+    if (!FacesAreSound(model.faceStart, model.faceTotal) || corners + more > kMaxCorners) continue;
+    corners += more;
+    placed.push_back(brush);
+  }
+  Level.brushes = std::move(placed);
+  Corners& c = Level.corners;
+  c.positions.reserve(3 * corners);
+  c.colors.reserve(corners);
+  c.textureCoords.reserve(2 * corners);
+  c.lightCoords.reserve(2 * corners);
+  c.indices.reserve(3 * corners);
+  ReadLumpArray(kTexInfoLump, &TexInfos);
+  if (Level.format == kBsp2Format) {
+    BuildAll(Level.wideFaces, Level.wideEdges);
+  } else {
+    BuildAll(Level.faces, Level.edges);
+  }
+  TexInfos = {};
+  return 0;
+}

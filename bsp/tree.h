@@ -1,0 +1,16 @@
+// The world model's tree, its leaves' faces and which leaves see which,
+// decoded from any of the three formats into Level.tree. Data that fails
+// the check (a child, plane or face out of range, a loop in the tree) or a
+// map without visibility data leaves the tree untrusted: the views then
+// draw everything.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+void ReadTree();
+
+// The visibility row of `leaf`, one bit a visible leaf (bit j: leaf j + 1),
+// into `row` (visLeafCount bits, rounded up to bytes). Returns 0, or 1 when
+// the leaf has no row or its run-length code runs past the lump.
+int DecodeVisibility(const struct TreeLeaf& leaf, std::vector<uint8_t>* row);
