@@ -15,7 +15,8 @@ namespace {
 
 constexpr int kGridSizes[] = {1000, 5000, 20000, 60000};
 constexpr int kWideGridSizes[] = {100000, 300000};  // BSP2 only: past 16-bit indices
-constexpr const char* kRealMaps[] = {"tiny-room", "cube", "libre-e1m1", "clay-bsp2"};
+constexpr const char* kRealMaps[] = {"tiny-room", "cube", "libre-e1m1", "clay-bsp2",
+                                     "e4m4-bsp2-sub64", "e4m4-bsp2-sub64-fastvis"};
 
 // Fills in what the benchmarks report per map, as the viewer reads it.
 bool Describe(BenchMap& map) {
@@ -31,7 +32,17 @@ bool Describe(BenchMap& map) {
                     uint64_t{Level.edgeCount} * (map.wide ? sizeof(Bsp2Edge) : sizeof(BspEdge)) +
                     uint64_t{Level.surfEdgeCount} * sizeof(SurfEdge) +
                     uint64_t{Level.vertexCount} * sizeof(BspVertex);
-  map.triangleBytes = uint64_t{Level.triangles.cornerCount} * 25;
+  const Corners& c = Level.corners;
+  map.surfaceBytes = Level.surfaces.size() * sizeof(Surface) +
+                     (c.positions.size() + c.textureCoords.size() + c.lightCoords.size()) * 4;
+  map.lightBytes = Level.light.pages.size();
+  map.lightPages = Level.light.pageCount;
+  map.textureBytes = 0;
+  map.textures = 0;
+  for (const Texture& texture : Level.textures) {
+    map.textureBytes += texture.texels.size() + texture.brights.size();
+    map.textures += texture.width > 0;
+  }
   ResetMapState();
   return ok;
 }
@@ -79,6 +90,7 @@ std::vector<BenchMap> PrepareBenchMaps() {
   for (int size : kWideGridSizes) {
     written = written && Write(maps, scratch, "grid-" + std::to_string(size) + "-bsp2",
                                Bsp2QuadBytes(GridQuads(size)));
+    maps.back().views = size == kWideGridSizes[std::size(kWideGridSizes) - 1];
   }
   if (!written) {
     RemoveBenchMaps(maps);
@@ -91,10 +103,19 @@ std::vector<BenchMap> PrepareBenchMaps() {
     fprintf(stderr, "MIVO_REAL_MAPS is not set: skipping the real maps.\n");
     return maps;
   }
+  namespace fs = std::filesystem;
+  const fs::path game = fs::path(scratch) / "game";
+  std::error_code error;
+  fs::create_directories(game / "maps", error);
+  fs::create_directories(game / "gfx", error);
+  fs::copy_file(fs::path(realDir) / "libre-palette.lmp", game / "gfx" / "palette.lmp", error);
   for (const char* name : kRealMaps) {
     BenchMap map = {};
     map.name = name;
-    map.path = std::string(realDir) + "/" + name + ".bsp";
+    map.path = (game / "maps" / (std::string(name) + ".bsp")).string();
+    map.views = map.name != "tiny-room" && map.name != "cube";
+    fs::create_symlink(fs::absolute(fs::path(realDir) / (std::string(name) + ".bsp")), map.path,
+                       error);
     if (!Describe(map)) {
       fprintf(stderr, "skipping %s: cannot read it\n", map.path.c_str());
       continue;
@@ -107,8 +128,12 @@ std::vector<BenchMap> PrepareBenchMaps() {
 void RemoveBenchMaps(const std::vector<BenchMap>& maps) {
   std::error_code ignored;
   for (const BenchMap& map : maps) {
-    if (map.scratch)
+    // The grids lie in the scratch directory itself, the real maps two
+    // folders down; the grids come first.
+    if (map.scratch) {
       std::filesystem::remove_all(std::filesystem::path(map.path).parent_path(), ignored);
+      return;
+    }
   }
 }
 

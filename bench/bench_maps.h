@@ -2,7 +2,9 @@
 // 5,000, 20,000 and 60,000 faces, the largest also as BSP2 and inside a pak,
 // BSP2 grids of 100,000 and 300,000 faces, all written by the BSP writer
 // into a scratch directory; then the real maps when MIVO_REAL_MAPS names
-// their directory.
+// their directory, each opened from a game folder laid out in the scratch
+// directory (GAME/maps/NAME.bsp, linked), with the shared palette as
+// GAME/gfx/palette.lmp so that their textures show.
 //
 //   std::vector<BenchMap> maps = PrepareBenchMaps();
 //   ... register and run benchmarks on maps[i].path ...
@@ -24,7 +26,12 @@ struct BenchMap {
   int32_t worldFaces;   // faces of the world model: what a frame draws
   uint64_t bytesLoaded; // header, world model and the four whole lumps
   bool wide;              // BSP2 or 2PSB
-  uint64_t triangleBytes; // BSP2: the triangle arrays built at load
+  uint64_t surfaceBytes;  // the surfaces and corner arrays built at load
+  uint64_t lightBytes;    // the light pages
+  uint64_t textureBytes;  // the textures' texels, as expanded at load (GL adds a third for mip levels)
+  int lightPages;
+  int textures;           // shown
+  bool views;             // worth timing in every view, culled and not
 };
 
 // Returns the maps, or an empty list after saying on stderr what failed.

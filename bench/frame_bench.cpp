@@ -1,8 +1,10 @@
-// One frame of the starting view at 640 x 480 on Mesa's llvmpipe, in an
-// offscreen context: DrawLevel, then glFinish so the time covers the
-// rasterising as well as the sending. The first frame drawn in the process
-// also pays for llvmpipe compiling its shaders; it is timed once on its own
-// and kept out of the per-frame figures.
+// One frame at 640 x 480 on Mesa's llvmpipe, in an offscreen context:
+// DrawLevel, then glFinish so the time covers the rasterising as well as the
+// sending. Every map is timed in the flat view from its start as the viewer
+// draws it (Frame/MAP); the maps worth it also in every other view, with and
+// without culling, and turned around (Frame<View>[Unculled][Turned]/MAP).
+// The first frame drawn in the process also pays for llvmpipe compiling its
+// shaders; it is timed once on its own and kept out of the per-frame figures.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -13,37 +15,55 @@
 #include "bsp/level.h"
 #include "platform/gl.h"
 #include "tests/unit/support.h"
+#include "view/camera.h"
+#include "view/cull.h"
 #include "view/render.h"
+#include "view/upload.h"
+#include "view/views.h"
 
 namespace {
 
 constexpr double kFrameBudgetMs = 1000.0 / 60.0;
 
+struct Variant {
+  const char* name;
+  ViewMode view;
+};
+constexpr Variant kViews[] = {{"Flat", {kFlatView, false}},
+                              {"Lit", {kLitView, false}},
+                              {"Light", {kLightOnlyView, false}},
+                              {"Game", {kLitView, true}}};
+
 int ShowMap(const BenchMap& map) {
   if (LoadMap(map) != 0) return 1;
+  UploadLevel();
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
   PlaceCamera();
   return 0;
 }
 
+// Args: the view, culling on or off, turned around or not.
 void Frame(benchmark::State& state, const BenchMap* map) {
   if (ShowMap(*map) != 0) {
     state.SkipWithError("the map does not load");
     return;
   }
-  // Turned around, the same frame sends every corner through the vertex
-  // stage and clips them all away: what is left of a frame's time without
-  // rasterizing a pixel.
-  if (state.range(0) != 0) glRotatef(180.0f, 0.0f, 1.0f, 0.0f);
+  View = kViews[state.range(0)].view;
+  CullFaces = state.range(1) != 0;
+  // Turned around: for the grids, every corner goes through the vertex
+  // stage and is clipped, and no pixel is drawn.
+  if (state.range(2) != 0) TurnCamera(180.0f);
   DrawLevel();
   glFinish();
   for (auto _ : state) {
     DrawLevel();
     glFinish();
   }
-  state.counters["faces/s"] =
-      benchmark::Counter(map->worldFaces, benchmark::Counter::kIsIterationInvariantRate);
+  const bool loop = !map->wide && IsFlatView();
+  state.counters["faces"] = loop ? map->worldFaces : double(CollectFaces(false).world.size());
+  View = kViews[0].view;
+  CullFaces = true;
   ForgetMap();
 }
 
@@ -59,20 +79,49 @@ double FirstFrameMs(const BenchMap& map) {
   return took.count();
 }
 
+std::string Name(int view, bool culled, bool turned, const BenchMap& map) {
+  std::string name = view == 0 && culled && !turned ? "Frame" : std::string("Frame") + kViews[view].name;
+  if (!culled) name += "Unculled";
+  if (turned) name += "Turned";
+  return name + "/" + map.name;
+}
+
+void Register(const BenchMap& map, int view, bool culled, bool turned) {
+  benchmark::RegisterBenchmark(Name(view, culled, turned, map).c_str(), Frame, &map)
+      ->Args({view, culled ? 1 : 0, turned ? 1 : 0})
+      ->UseRealTime()
+      ->Unit(benchmark::kMillisecond);
+}
+
 void PrintSummary(const std::vector<BenchMap>& maps, const MedianReporter& reporter) {
-  printf("\nFrames of the starting view, 640 x 480, llvmpipe (medians; target: %.1f ms)\n",
+  printf("\nFrames at 640 x 480, llvmpipe (medians, ms; faces drawn in brackets; target %.1f ms)\n",
          kFrameBudgetMs);
-  printf("%-18s %8s %10s %12s %10s %s\n", "map", "faces", "ms/frame", "faces/s", "arrays MB",
-         "");
+  printf("%-24s %-6s %18s %18s %18s %18s\n", "map", "view", "culled", "unculled", "turned",
+         "turned, unculled");
   for (const BenchMap& map : maps) {
-    const MedianReporter::Figures* frame = reporter.Find("Frame/" + map.name);
-    const MedianReporter::Figures* away = reporter.Find("FrameTurnedAway/" + map.name);
-    if (frame == nullptr) continue;
-    printf("%-18s %8d %10.3f %12.3g %10.1f %s", map.name.c_str(), map.worldFaces,
-           frame->realMs, map.worldFaces / (frame->realMs / 1e3), map.triangleBytes / 1e6,
-           frame->realMs <= kFrameBudgetMs ? "within" : "OVER");
-    if (away != nullptr) printf("  (turned away: %.3f ms)", away->realMs);
-    printf("\n");
+    for (int view = 0; view < int(std::size(kViews)); ++view) {
+      printf("%-24s %-6s", map.name.c_str(), kViews[view].name);
+      bool any = false;
+      for (int turned = 0; turned < 2; ++turned) {
+        for (int culled = 1; culled >= 0; --culled) {
+          const auto* f = reporter.Find(Name(view, culled != 0, turned != 0, map));
+          any = any || f != nullptr;
+          if (f == nullptr) {
+            printf(" %18s", "");
+          } else {
+            printf(" %9.3f (%6.0f)", f->realMs, f->counters.count("faces") ? f->counters.at("faces") : 0);
+          }
+        }
+      }
+      printf("\n");
+      if (!any) break;
+    }
+  }
+  printf("\nMemory built at load (MB): surfaces and corners, light pages, textures\n");
+  for (const BenchMap& map : maps) {
+    printf("%-24s %8.2f %8.2f (%d pages) %8.2f (%d textures)\n", map.name.c_str(),
+           map.surfaceBytes / 1e6, map.lightBytes / 1e6, map.lightPages, map.textureBytes / 1e6,
+           map.textures);
   }
 }
 
@@ -96,15 +145,15 @@ int main(int argc, char** argv) {
          first.name.c_str(), FirstFrameMs(first));
 
   for (const BenchMap& map : maps) {
-    benchmark::RegisterBenchmark(("Frame/" + map.name).c_str(), Frame, &map)
-        ->Arg(0)
-        ->UseRealTime()
-        ->Unit(benchmark::kMillisecond);
-    if (map.wide) {
-      benchmark::RegisterBenchmark(("FrameTurnedAway/" + map.name).c_str(), Frame, &map)
-          ->Arg(1)
-          ->UseRealTime()
-          ->Unit(benchmark::kMillisecond);
+    Register(map, 0, true, false);
+    if (map.wide && !map.views) Register(map, 0, true, true);
+    if (!map.views) continue;
+    for (int view = 0; view < int(std::size(kViews)); ++view) {
+      for (bool turned : {false, true}) {
+        for (bool culled : {true, false}) {
+          if (view != 0 || !culled || turned) Register(map, view, culled, turned);
+        }
+      }
     }
   }
   MedianReporter reporter;

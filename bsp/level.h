@@ -29,7 +29,11 @@ enum SurfaceLight : uint8_t {
 struct Surface {
   uint32_t firstCorner;  // into the corner arrays
   uint32_t cornerCount;  // 0: not drawn (not in a drawn model, or fewer than 3 corners)
-  uint32_t firstIndex;   // its 3 (cornerCount - 2) fan indices
+  FaceColor color;       // its flat colour
+  float normal[3];       // the side its corners run clockwise from, in map axes,
+  float dist;            //   as GL sees it: normal . p - dist > 0 in front
+  float mins[3];         // its box, in map axes
+  float maxs[3];
   int32_t texture;       // into Level.textures; -1: none usable
   int16_t lightPage;     // for kLightMapped
   SurfaceLight light;
@@ -37,16 +41,13 @@ struct Surface {
   uint32_t drawnFrame;   // the frame that last put it in a draw list
 };
 
-// The corners of every surface, in GL's axes (x, z, -y of the map), for
-// glDrawElements: the face's flat colour at each, its texture and light
-// page coordinates, and every face as a fan of triangles from its first
-// corner.
+// The corners of every surface, in walk order, in GL's axes (x, z, -y of
+// the map), with their texture and light page coordinates. A face is drawn
+// as a fan of triangles from its first corner.
 struct Corners {
-  std::vector<float> positions;  // 3 a corner
-  std::vector<FaceColor> colors;
+  std::vector<float> positions;      // 3 a corner
   std::vector<float> textureCoords;  // 2 a corner: s / width, t / height
   std::vector<float> lightCoords;    // 2 a corner: in the face's light page
-  std::vector<uint32_t> indices;
 };
 
 // The light samples and what was made of them.

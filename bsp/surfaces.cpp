@@ -32,9 +32,9 @@ void BuildSurface(uint32_t record, const Face& face, const Edge* edges, const Fa
   if (n < 3) return;
   Corners& c = Level.corners;
   Surface& surface = Level.surfaces[record];
-  surface.firstCorner = static_cast<uint32_t>(c.colors.size());
+  surface.firstCorner = static_cast<uint32_t>(c.positions.size() / 3);
   surface.cornerCount = static_cast<uint32_t>(n);
-  surface.firstIndex = static_cast<uint32_t>(c.indices.size());
+  surface.color = color;
   surface.texture = -1;
   const bool haveTexInfo = face.texInfo >= 0 && uint64_t(face.texInfo) < TexInfos.size();
   const BspTexInfo info = haveTexInfo ? TexInfos[size_t(face.texInfo)] : BspTexInfo{};
@@ -47,10 +47,23 @@ void BuildSurface(uint32_t record, const Face& face, const Edge* edges, const Fa
   const float width = surface.texture >= 0 ? float(Level.textures[size_t(texture)].width) : 1;
   const float height = surface.texture >= 0 ? float(Level.textures[size_t(texture)].height) : 1;
   float sMin = INFINITY, sMax = -INFINITY, tMin = INFINITY, tMax = -INFINITY;
+  // Newell's normal, in doubles, points to the side the corners run
+  // counter-clockwise from; the front, which GL draws, is the other.
+  double normal[3] = {0, 0, 0};
+  const BspVertex& first = Level.vertices[CornerOf(edges, Level.surfEdges[face.surfEdgeStart])];
   for (int64_t j = 0; j < n; ++j) {
     const BspVertex& v = Level.vertices[CornerOf(edges, Level.surfEdges[face.surfEdgeStart + j])];
+    const BspVertex& w =
+        Level.vertices[CornerOf(edges, Level.surfEdges[face.surfEdgeStart + (j + 1) % n])];
+    normal[0] -= (double{v.y} - w.y) * (double{v.z} + w.z);
+    normal[1] -= (double{v.z} - w.z) * (double{v.x} + w.x);
+    normal[2] -= (double{v.x} - w.x) * (double{v.y} + w.y);
     c.positions.insert(c.positions.end(), {v.x, v.z, -v.y});  // map z is up; GL y is up
-    c.colors.push_back(color);
+    const float at[3] = {v.x, v.y, v.z};
+    for (int a = 0; a < 3; ++a) {
+      surface.mins[a] = j == 0 ? at[a] : std::fmin(surface.mins[a], at[a]);
+      surface.maxs[a] = j == 0 ? at[a] : std::fmax(surface.maxs[a], at[a]);
+    }
     // In doubles, then kept as floats, as the compilers that laid out the
     // light did: computed in doubles alone, some faces get a grid one wider.
     const float s = float(double{v.x} * info.s[0] + double{v.y} * info.s[1] +
@@ -64,9 +77,11 @@ void BuildSurface(uint32_t record, const Face& face, const Edge* edges, const Fa
     c.textureCoords.insert(c.textureCoords.end(), {s / width, t / height});
     c.lightCoords.insert(c.lightCoords.end(), {s, t});
   }
-  for (uint32_t k = 1; k + 1 < surface.cornerCount; ++k) {
-    c.indices.insert(c.indices.end(), {surface.firstCorner, surface.firstCorner + k,
-                                       surface.firstCorner + k + 1});
+  const double length = std::sqrt(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
+  if (length > 0 && std::isfinite(length)) {
+    for (int a = 0; a < 3; ++a) surface.normal[a] = float(normal[a] / length);
+    surface.dist = surface.normal[0] * first.x + surface.normal[1] * first.y +
+                   surface.normal[2] * first.z;
   }
   const LightGrid grid = LightGridOf(haveTexInfo, (info.flags & kSpecialSurface) != 0,
                                      face.styles, face.lightOffset, sMin, sMax, tMin, tMax);
@@ -141,10 +156,8 @@ int BuildSurfaces() {
   Level.brushes = std::move(placed);
   Corners& c = Level.corners;
   c.positions.reserve(3 * corners);
-  c.colors.reserve(corners);
   c.textureCoords.reserve(2 * corners);
   c.lightCoords.reserve(2 * corners);
-  c.indices.reserve(3 * corners);
   ReadLumpArray(kTexInfoLump, &TexInfos);
   if (Level.format == kBsp2Format) {
     BuildAll(Level.wideFaces, Level.wideEdges);

@@ -120,6 +120,16 @@ void AddFace(uint32_t face) {
   List.world.push_back(face);
 }
 
+// A face whose back is to the eye is culled by GL anyway, but only after
+// its triangles have been set up; a unit's margin keeps faces seen edge on,
+// and faces bent a little out of their plane, for GL to decide.
+void AddFaceFacing(uint32_t face, const float eye[3], const Frustum& frustum) {
+  const Surface& s = Level.surfaces[face];
+  if (s.normal[0] * eye[0] + s.normal[1] * eye[1] + s.normal[2] * eye[2] - s.dist < -1.0f) return;
+  if (s.drawnFrame == Frame || !BoxInView(frustum, s.mins, s.maxs, 1)) return;
+  AddFace(face);
+}
+
 // The tree from the head node, nearer children first; `useSet`: only what
 // the visible set marked.
 void Walk(const Frustum& frustum, const float eye[3], bool useSet) {
@@ -147,7 +157,7 @@ void Walk(const Frustum& frustum, const float eye[3], bool useSet) {
         !BoxInView(frustum, leaf.mins, leaf.maxs, 1)) {
       continue;
     }
-    for (uint32_t m = 0; m < leaf.markCount; ++m) AddFace(tree.marks[leaf.firstMark + m]);
+    for (uint32_t m = 0; m < leaf.markCount; ++m) AddFaceFacing(tree.marks[leaf.firstMark + m], eye, frustum);
   }
 }
 

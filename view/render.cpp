@@ -71,7 +71,7 @@ void DrawOutlines(const std::vector<uint32_t>& faces) {
   const Corners& c = Level.corners;
   for (uint32_t f : faces) {
     const Surface& surface = Level.surfaces[f];
-    glColor3fv(&c.colors[surface.firstCorner].red);
+    glColor3f(surface.color.red, surface.color.green, surface.color.blue);
     glBegin(GL_POLYGON);
     for (uint32_t k = 0; k < surface.cornerCount; ++k) {
       glVertex3fv(&c.positions[3 * size_t(surface.firstCorner + k)]);
@@ -80,27 +80,80 @@ void DrawOutlines(const std::vector<uint32_t>& faces) {
   }
 }
 
-std::vector<uint32_t> Indices;  // one group's triangles, rebuilt for each draw
+// The faces one draw sends, their corners copied together each frame: GL
+// 1.1 reads client arrays afresh at every call, and Mesa copies every
+// corner between the lowest and highest index a call names, so a call that
+// names a few faces scattered over the level's arrays would send all of
+// them. Textured, the faces go texture by texture, so that each texture's
+// call names a short run of corners.
+struct Batch {
+  std::vector<uint32_t> faces;  // in drawing order, the nearest first within a texture
+  std::vector<uint32_t> firsts;  // each face's first corner here
+  std::vector<float> positions, colors, textureCoords, lightCoords;
+};
+Batch Frame;
+std::vector<uint32_t> Indices;  // one call's triangles
 std::vector<uint32_t> GroupCounts, GroupStarts;
 
-void AddIndices(const Surface& surface) {
-  const uint32_t* from = Level.corners.indices.data() + surface.firstIndex;
-  Indices.insert(Indices.end(), from, from + 3 * (surface.cornerCount - 2));
+template <typename T, size_t n>
+void Append(std::vector<T>& to, const std::vector<T>& from, uint32_t first, uint32_t count) {
+  to.insert(to.end(), from.begin() + n * first, from.begin() + n * (first + count));
 }
 
-void Send() {
-  if (!Indices.empty()) {
-    glDrawElements(GL_TRIANGLES, GLsizei(Indices.size()), GL_UNSIGNED_INT, Indices.data());
+void Compact(const std::vector<uint32_t>& faces, bool colors, bool textures, bool light) {
+  Batch& b = Frame;
+  b.faces.clear();
+  if (textures) {
+    // By texture, faces without one first, each texture's in their order.
+    GroupCounts.assign(LevelTextures.textures.size() + 2, 0);
+    for (uint32_t f : faces) ++GroupCounts[size_t(Level.surfaces[f].texture + 2)];
+    for (size_t g = 1; g < GroupCounts.size(); ++g) GroupCounts[g] += GroupCounts[g - 1];
+    b.faces.resize(faces.size());
+    for (uint32_t f : faces) b.faces[GroupCounts[size_t(Level.surfaces[f].texture + 1)]++] = f;
+  } else {
+    b.faces = faces;
+  }
+  b.firsts.clear();
+  b.positions.clear();
+  b.colors.clear();
+  b.textureCoords.clear();
+  b.lightCoords.clear();
+  const Corners& c = Level.corners;
+  uint32_t at = 0;
+  for (uint32_t f : b.faces) {
+    const Surface& s = Level.surfaces[f];
+    b.firsts.push_back(at);
+    at += s.cornerCount;
+    Append<float, 3>(b.positions, c.positions, s.firstCorner, s.cornerCount);
+    if (colors) {
+      for (uint32_t k = 0; k < s.cornerCount; ++k) {
+        b.colors.insert(b.colors.end(), {s.color.red, s.color.green, s.color.blue});
+      }
+    }
+    if (textures) Append<float, 2>(b.textureCoords, c.textureCoords, s.firstCorner, s.cornerCount);
+    if (light) Append<float, 2>(b.lightCoords, c.lightCoords, s.firstCorner, s.cornerCount);
+  }
+  glVertexPointer(3, GL_FLOAT, 0, b.positions.data());
+}
+
+// Face i of the batch as a fan of triangles from its first corner.
+void AddFan(size_t i, uint32_t* to) {
+  const uint32_t first = Frame.firsts[i];
+  const uint32_t n = Level.surfaces[Frame.faces[i]].cornerCount;
+  for (uint32_t k = 1; k + 1 < n; ++k, to += 3) {
+    to[0] = first;
+    to[1] = first + k;
+    to[2] = first + k + 1;
   }
 }
 
-// The faces for which key(surface) is a group from 0 to groups - 1, one
-// draw a group after bind(group); each group's faces keep their order, the
-// nearest first. A key of -1 leaves the face out.
+// The batch's faces for which key(surface) is a group from 0 to groups - 1,
+// one call a group after bind(group), each group's faces in batch order. A
+// key of -1 leaves the face out.
 template <typename Key, typename Bind>
-void DrawGroups(const std::vector<uint32_t>& faces, size_t groups, Key key, Bind bind) {
+void DrawGroups(size_t groups, Key key, Bind bind) {
   GroupCounts.assign(groups + 1, 0);
-  for (uint32_t f : faces) {
+  for (uint32_t f : Frame.faces) {
     const Surface& s = Level.surfaces[f];
     const int k = key(s);
     if (k >= 0) GroupCounts[size_t(k)] += 3 * (s.cornerCount - 2);
@@ -108,14 +161,12 @@ void DrawGroups(const std::vector<uint32_t>& faces, size_t groups, Key key, Bind
   GroupStarts.assign(groups + 1, 0);
   for (size_t g = 0; g < groups; ++g) GroupStarts[g + 1] = GroupStarts[g] + GroupCounts[g];
   Indices.resize(GroupStarts[groups]);
-  for (uint32_t f : faces) {
-    const Surface& s = Level.surfaces[f];
+  for (size_t i = 0; i < Frame.faces.size(); ++i) {
+    const Surface& s = Level.surfaces[Frame.faces[i]];
     const int k = key(s);
     if (k < 0) continue;
-    const uint32_t* from = Level.corners.indices.data() + s.firstIndex;
-    const uint32_t n = 3 * (s.cornerCount - 2);
-    std::copy(from, from + n, Indices.begin() + GroupStarts[size_t(k)]);
-    GroupStarts[size_t(k)] += n;
+    AddFan(i, Indices.data() + GroupStarts[size_t(k)]);
+    GroupStarts[size_t(k)] += 3 * (s.cornerCount - 2);
   }
   uint32_t start = 0;
   for (size_t g = 0; g < groups; ++g) {
@@ -128,14 +179,10 @@ void DrawGroups(const std::vector<uint32_t>& faces, size_t groups, Key key, Bind
 
 // Flat colours, for the faces `keep` takes.
 template <typename Keep>
-void FlatPass(const std::vector<uint32_t>& faces, Keep keep) {
-  Indices.clear();
-  for (uint32_t f : faces) {
-    if (keep(Level.surfaces[f])) AddIndices(Level.surfaces[f]);
-  }
+void FlatPass(Keep keep) {
   glEnableClientState(GL_COLOR_ARRAY);
-  glColorPointer(3, GL_FLOAT, 0, Level.corners.colors.data());
-  Send();
+  glColorPointer(3, GL_FLOAT, 0, Frame.colors.data());
+  DrawGroups(1, [keep](const Surface& s) { return keep(s) ? 0 : -1; }, [](size_t) {});
   glDisableClientState(GL_COLOR_ARRAY);
 }
 
@@ -154,10 +201,10 @@ void EndTextures() {
 void BindTexture(GLuint name) { glBindTexture(GL_TEXTURE_2D, name); }
 
 // Texels as they are; faces without a usable texture in their flat colour.
-void TexturePass(const std::vector<uint32_t>& faces) {
-  FlatPass(faces, [](const Surface& s) { return s.texture < 0; });
-  BeginTextures(Level.corners.textureCoords);
-  DrawGroups(faces, LevelTextures.textures.size(), [](const Surface& s) { return s.texture; },
+void TexturePass() {
+  FlatPass([](const Surface& s) { return s.texture < 0; });
+  BeginTextures(Frame.textureCoords);
+  DrawGroups(LevelTextures.textures.size(), [](const Surface& s) { return s.texture; },
              [](size_t g) { BindTexture(LevelTextures.textures[g]); });
   EndTextures();
 }
@@ -176,13 +223,13 @@ void EndOverlay() {
 // Multiplies what is there by 2 L / 255, clamped: the blend gives
 // dst src + src dst. Full-bright faces (and, textured, the sky) keep
 // their factor of 1.
-void LightPass(const std::vector<uint32_t>& faces, bool skipSky) {
+void LightPass(bool skipSky) {
   BeginOverlay();
   glEnable(GL_BLEND);
   glBlendFunc(GL_DST_COLOR, GL_SRC_COLOR);
-  BeginTextures(Level.corners.lightCoords);
+  BeginTextures(Frame.lightCoords);
   DrawGroups(
-      faces, LevelTextures.lightPages.size(),
+      LevelTextures.lightPages.size(),
       [skipSky](const Surface& s) {
         return s.light == kLightMapped && !(skipSky && s.sky) ? int{s.lightPage} : -1;
       },
@@ -193,13 +240,13 @@ void LightPass(const std::vector<uint32_t>& faces, bool skipSky) {
 }
 
 // The texels light does not change, over the lit texture.
-void BrightsPass(const std::vector<uint32_t>& faces) {
+void BrightsPass() {
   BeginOverlay();
   glEnable(GL_ALPHA_TEST);
   glAlphaFunc(GL_GEQUAL, 0.5f);
-  BeginTextures(Level.corners.textureCoords);
+  BeginTextures(Frame.textureCoords);
   DrawGroups(
-      faces, LevelTextures.brights.size(),
+      LevelTextures.brights.size(),
       [](const Surface& s) {
         return s.light == kLightMapped && !s.sky && s.texture >= 0 &&
                        LevelTextures.brights[size_t(s.texture)] != 0
@@ -213,33 +260,32 @@ void BrightsPass(const std::vector<uint32_t>& faces) {
 }
 
 // White times L / 255; full-bright faces white.
-void LightOnlyPass(const std::vector<uint32_t>& faces) {
-  Indices.clear();
-  for (uint32_t f : faces) {
-    if (Level.surfaces[f].light == kFullBright) AddIndices(Level.surfaces[f]);
-  }
+void LightOnlyPass() {
   glColor3f(1.0f, 1.0f, 1.0f);
-  Send();
-  BeginTextures(Level.corners.lightCoords);
+  DrawGroups(1, [](const Surface& s) { return s.light == kFullBright ? 0 : -1; }, [](size_t) {});
+  BeginTextures(Frame.lightCoords);
   DrawGroups(
-      faces, LevelTextures.lightPages.size(),
+      LevelTextures.lightPages.size(),
       [](const Surface& s) { return s.light == kLightMapped ? int{s.lightPage} : -1; },
       [](size_t g) { BindTexture(LevelTextures.lightPages[g]); });
   EndTextures();
 }
 
 void DrawFaces(const std::vector<uint32_t>& faces) {
+  const bool lit = View.light != kFlatView;
+  const bool textured = View.textures && View.light != kLightOnlyView;
+  Compact(faces, View.light != kLightOnlyView, textured, lit);
   if (View.light == kLightOnlyView) {
-    LightOnlyPass(faces);
-  } else if (View.textures) {
-    TexturePass(faces);
-    if (View.light == kLitView) {
-      LightPass(faces, true);
-      BrightsPass(faces);
+    LightOnlyPass();
+  } else if (textured) {
+    TexturePass();
+    if (lit) {
+      LightPass(true);
+      BrightsPass();
     }
   } else {
-    FlatPass(faces, [](const Surface&) { return true; });
-    if (View.light == kLitView) LightPass(faces, false);
+    FlatPass([](const Surface&) { return true; });
+    if (lit) LightPass(false);
   }
 }
 
@@ -252,10 +298,7 @@ void DrawSurfaces() {
   const bool wireframe = modes[0] == GL_LINE;
   const DrawList& list = CollectFaces(wireframe);
   const bool brushes = !IsFlatView();
-  if (!wireframe) {
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glVertexPointer(3, GL_FLOAT, 0, Level.corners.positions.data());
-  }
+  if (!wireframe) glEnableClientState(GL_VERTEX_ARRAY);
   wireframe ? DrawOutlines(list.world) : DrawFaces(list.world);
   for (size_t b = 0; brushes && b < Level.brushes.size(); ++b) {
     if (!list.brushes[b]) continue;
