@@ -148,6 +148,7 @@ void Release(T*& array) {
 }
 
 void ReleaseViewData() {
+  Level.texInfos = {};
   Level.surfaces = {};
   Level.corners = {};
   Level.models = {};

@@ -120,6 +120,7 @@ struct Level {
   Bsp2Edge* wideEdges;
   // Beyond the flat view of version 29/30 maps; empty where a version 29
   // map's faces walk too many corners to build them (it then shows flat).
+  std::vector<BspTexInfo> texInfos;
   std::vector<Surface> surfaces;  // one per face record
   Corners corners;
   std::vector<BspModel> models;

@@ -11,8 +11,6 @@
 
 namespace {
 
-std::vector<BspTexInfo> TexInfos;  // only while building
-
 template <typename Edge>
 uint32_t CornerOf(const Edge* edges, SurfEdge s) {
   return s > 0 ? edges[s].startVertex : edges[-int64_t{s}].endVertex;
@@ -36,8 +34,8 @@ void BuildSurface(uint32_t record, const Face& face, const Edge* edges, const Fa
   surface.cornerCount = static_cast<uint32_t>(n);
   surface.color = color;
   surface.texture = -1;
-  const bool haveTexInfo = face.texInfo >= 0 && uint64_t(face.texInfo) < TexInfos.size();
-  const BspTexInfo info = haveTexInfo ? TexInfos[size_t(face.texInfo)] : BspTexInfo{};
+  const bool haveTexInfo = face.texInfo >= 0 && uint64_t(face.texInfo) < Level.texInfos.size();
+  const BspTexInfo info = haveTexInfo ? Level.texInfos[size_t(face.texInfo)] : BspTexInfo{};
   const int32_t texture = info.texture;
   if (haveTexInfo && texture >= 0 && uint64_t(texture) < Level.textures.size() &&
       Level.textures[size_t(texture)].width > 0) {
@@ -158,12 +156,11 @@ int BuildSurfaces() {
   c.positions.reserve(3 * corners);
   c.textureCoords.reserve(2 * corners);
   c.lightCoords.reserve(2 * corners);
-  ReadLumpArray(kTexInfoLump, &TexInfos);
+  ReadLumpArray(kTexInfoLump, &Level.texInfos);
   if (Level.format == kBsp2Format) {
     BuildAll(Level.wideFaces, Level.wideEdges);
   } else {
     BuildAll(Level.faces, Level.edges);
   }
-  TexInfos = {};
   return 0;
 }

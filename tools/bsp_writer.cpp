@@ -421,6 +421,28 @@ std::vector<uint8_t> Bsp2Bytes(const std::vector<uint8_t>& bytes, int32_t versio
         PutU32(out, from[at] | from[at + 1] << 8);
         PutU32(out, from[at + 2] | from[at + 3] << 8);
       }
+    } else if (lump == kNodesLump || lump == kLeavesLump) {
+      // Node: plane, two 16-bit children, box, faces; leaf: contents, row,
+      // box, marks, sounds. Children widen with their sign, boxes become
+      // floats, counts 32 bits.
+      const bool node = lump == kNodesLump;
+      const uint32_t size = node ? 24 : 28;
+      auto i16 = [](const uint8_t* p) { return static_cast<int16_t>(p[0] | p[1] << 8); };
+      for (uint32_t at = 0; at + size <= length; at += size) {
+        const uint8_t* r = from + at;
+        PutBytes(out, r, node ? 4 : 8);
+        if (node) {
+          PutU32(out, static_cast<uint32_t>(int32_t{i16(r + 4)}));
+          PutU32(out, static_cast<uint32_t>(int32_t{i16(r + 6)}));
+        }
+        const uint8_t* box = r + 8;
+        for (int k = 0; k < 6; ++k) PutFloat(out, float(i16(box + 2 * k)));
+        PutU32(out, static_cast<uint32_t>(box[12] | box[13] << 8));
+        PutU32(out, static_cast<uint32_t>(box[14] | box[15] << 8));
+        if (!node) PutBytes(out, r + 24, 4);
+      }
+    } else if (lump == kMarkSurfacesLump) {
+      for (uint32_t at = 0; at + 2 <= length; at += 2) PutU32(out, from[at] | from[at + 1] << 8);
     } else {
       out.insert(out.end(), from, from + length);
     }
@@ -458,6 +480,38 @@ std::vector<uint8_t> Bsp2QuadBytes(const std::vector<std::array<Vec3, 4>>& quads
     out.insert(out.end(), lumps[lump].begin(), lumps[lump].end());
   }
   SetHeader(out, header);
+  return out;
+}
+
+std::vector<uint8_t> MiptexLump(const std::vector<MiptexDraft>& textures) {
+  std::vector<uint8_t> out;
+  PutU32(out, static_cast<uint32_t>(textures.size()));
+  out.resize(4 + 4 * textures.size());
+  for (size_t i = 0; i < textures.size(); ++i) {
+    const MiptexDraft& t = textures[i];
+    if (t.name.empty()) {
+      StoreU32(out.data() + 4 + 4 * i, 0xFFFFFFFFu);
+      continue;
+    }
+    StoreU32(out.data() + 4 + 4 * i, static_cast<uint32_t>(out.size()));
+    std::vector<uint8_t> texture(16, 0);
+    memcpy(texture.data(), t.name.data(), std::min<size_t>(t.name.size(), 15));
+    PutU32(texture, t.width);
+    PutU32(texture, t.height);
+    texture.resize(texture.size() + 16);  // the level offsets, filled in below
+    for (uint32_t level = 0; level < 4; ++level) {
+      StoreU32(texture.data() + 24 + 4 * level, static_cast<uint32_t>(texture.size()));
+      const uint32_t step = 1u << level;
+      for (uint32_t y = 0; y < t.height / step; ++y) {
+        for (uint32_t x = 0; x < t.width / step; ++x) texture.push_back(t.indices[y * step * t.width + x * step]);
+      }
+    }
+    if (!t.palette.empty()) {
+      PutU16(texture, static_cast<uint16_t>(t.palette.size() / 3));
+      PutBytes(texture, t.palette.data(), t.palette.size());
+    }
+    out.insert(out.end(), texture.begin(), texture.end());
+  }
   return out;
 }
 

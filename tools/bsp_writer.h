@@ -99,6 +99,21 @@ std::vector<uint8_t> Bsp2QuadBytes(const std::vector<std::array<Vec3, 4>>& quads
 // GridMap's field as such quads, without its 16-bit limits.
 std::vector<std::array<Vec3, 4>> GridQuads(int faceCount);
 
+// A texture for the miptex lump: level 0 is `indices`, width x height
+// palette indices row by row; levels 1 to 3 are made by taking every 2nd,
+// 4th and 8th texel. With `palette` (256 x 3 bytes) the texture carries its
+// own, after level 3, as version 30 maps store them.
+struct MiptexDraft {
+  std::string name;
+  uint32_t width, height;
+  std::vector<uint8_t> indices;
+  std::vector<uint8_t> palette;
+};
+
+// The miptex lump holding `textures` (an empty name: a -1 entry), for
+// MapDraft::rawLumps[kTexturesLump].
+std::vector<uint8_t> MiptexLump(const std::vector<MiptexDraft>& textures);
+
 // A pak archive holding `files` (name such as "maps/e1m1.bsp", bytes) in
 // order: the 12-byte header, the files, then the directory.
 using PakFile = std::pair<std::string, std::vector<uint8_t>>;

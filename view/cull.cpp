@@ -32,7 +32,7 @@ struct Frustum {
 // Clip coordinates of a map point are P M C p, with C taking map (x, y, z)
 // to GL (x, z, -y); the planes come from that matrix's rows.
 Frustum ViewFrustum(float eye[3]) {
-  float p[16], m[16], pm[16];
+  float p[16] = {}, m[16] = {}, pm[16];
   glGetFloatv(GL_PROJECTION_MATRIX, p);
   glGetFloatv(GL_MODELVIEW_MATRIX, m);
   for (int c = 0; c < 4; ++c) {
@@ -91,13 +91,18 @@ int64_t LeafOf(const float eye[3]) {
   return -(int64_t{child} + 1);
 }
 
+// Where the player can be: empty space, water, slime and lava. The visible
+// sets are made for those; from inside a solid or a sky brush, or outside
+// the map, what shows is anybody's guess.
+bool PlayerCanBeIn(const TreeLeaf& leaf) { return leaf.contents <= -1 && leaf.contents >= -5 && leaf.contents != -2; }
+
 // Marks the leaves `leaf` sees, and their parents, with a new VisFrame.
-// False when the set cannot be had: the camera in solid or outside the map,
+// False when the set cannot be had: the camera where the player cannot be,
 // or no row for its leaf.
 bool MarkVisibleSet(int64_t leaf) {
   Tree& tree = Level.tree;
   const TreeLeaf& camera = tree.leaves[size_t(leaf)];
-  if (leaf == 0 || camera.contents == -2 || DecodeVisibility(camera, &Row) != 0) return false;
+  if (leaf == 0 || !PlayerCanBeIn(camera) || DecodeVisibility(camera, &Row) != 0) return false;
   ++VisFrame;
   auto mark = [&](TreeLeaf& l) {
     l.visFrame = VisFrame;

@@ -293,7 +293,7 @@ std::vector<uint32_t> BrushFaces;
 
 // Every view but the flat view of version 29/30 maps.
 void DrawSurfaces() {
-  GLint modes[2];
+  GLint modes[2] = {GL_FILL, GL_FILL};
   glGetIntegerv(GL_POLYGON_MODE, modes);
   const bool wireframe = modes[0] == GL_LINE;
   const DrawList& list = CollectFaces(wireframe);

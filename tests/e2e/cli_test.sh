@@ -20,6 +20,7 @@ expect 0 "Usage:" --help
 [[ ! -s $scratch/err ]] || fail "--help wrote to stderr"
 expect 2 "Usage:" --fast
 expect 2 "Usage:" a.bsp b.bsp
+expect 2 "Usage:" --view bright "$map"
 [[ ! -s $scratch/out ]] || fail "a usage error wrote to stdout"
 expect 1 "Error opening bsp file (not found?)" /nonexistent/maps/start.bsp
 head -c 2000 "$map" >"$scratch/cut.bsp"
@@ -51,5 +52,15 @@ tiny-room.bsp 6 6 0 -2 -544, angle 0
 cube.bsp 6 6 56 -208 136, angle 0
 libre-e1m1.bsp 11102 10175 464 2048 -200, angle -0
 clay-bsp2.bsp 10407 7058 -0 -407 -42, angle 90
+EOF
+# Light, textures and the tree, as --info reports them.
+while read -r name line; do
+  [[ -f ${MIVO_REAL_MAPS:-/none}/$name ]] || continue
+  expect 0 "$line" --info "$MIVO_REAL_MAPS/$name"
+done <<'EOF'
+libre-e1m1.bsp light: mono (the light lump)
+libre-e1m1.bsp brush entities: 57 shown in every view but flat
+e4m4-bsp2-sub64.bsp leaves: 8291; visibility: yes, drawing only what can be seen
+cube.bsp leaves: 7; visibility: none, drawing everything
 EOF
 echo "cli: all checks passed"

@@ -1,8 +1,8 @@
 // The map fuzzer. Each input is the bytes of a map file, or of a pak when it
 // starts with "PACK", run through what the viewer runs on one: OpenMap,
-// LoadLevel and, when the level loads, DrawLevel (with no GL context
-// current, GL ignores the calls, but every read that makes their arguments
-// happens). The sanitizers catch reads outside the arrays, overflows and
+// LoadLevel and, when the level loads, UploadLevel and DrawLevel in every
+// view (with no GL context current, GL ignores the calls, but every read
+// that makes their arguments happens, the walk of the tree among them). The sanitizers catch reads outside the arrays, overflows and
 // leaks; the check here catches a failure that does not say why, or a
 // message on success.
 //
@@ -20,6 +20,8 @@
 #include "bsp/pak.h"
 #include "platform/win32.h"
 #include "view/render.h"
+#include "view/upload.h"
+#include "view/views.h"
 
 namespace {
 
@@ -53,7 +55,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool isPak = size >= 4 && memcmp(data, "PACK", 4) == 0;
   const int status = OpenMap((isPak ? pak : path).c_str()) != 0 ? 1 : LoadLevel();
   if (shownMessages != status) abort();  // one message exactly when a map does not show
-  if (status == 0) DrawLevel();
+  if (status == 0) {
+    UploadLevel();
+    for (ViewMode view : {ViewMode{kFlatView, false}, ViewMode{kLitView, false},
+                          ViewMode{kLightOnlyView, false}, ViewMode{kLitView, true}}) {
+      View = view;
+      DrawLevel();
+    }
+    ForgetLevelTextures();
+  }
   if (BspFile.stream != nullptr) fclose(BspFile.stream);
   BspFile = {};
   FreeLevel();

@@ -4,8 +4,11 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <cstring>
+
 #include "app/gl_context.h"
 #include "bsp/level.h"
+#include "bsp/pak.h"
 #include "platform/gl.h"
 
 void ResetMapState() {
@@ -13,6 +16,7 @@ void ResetMapState() {
   BspFile = {};
   FreeLevel();
   Level = {};
+  OpenedMap = {};
   RandomState = 1;
 }
 
@@ -66,4 +70,45 @@ uint32_t PixelAt(int x, int y) {
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadPixels(x, y, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
   return uint32_t{rgb[0]} << 16 | uint32_t{rgb[1]} << 8 | rgb[2];
+}
+
+TreeDraft OneCut(MapDraft& map, float cut, const std::vector<uint16_t>& behind,
+                 const std::vector<uint16_t>& ahead, uint8_t rowBehind, uint8_t rowAhead) {
+  map.planes.push_back(BspPlane{{0, 1, 0}, cut, 1});
+  TreeDraft tree;
+  const int16_t far = 16000, at = int16_t(cut);
+  tree.nodes = {BspNode{int32_t(map.planes.size() - 1), {-3, -2}, {-far, -far, -far},
+                        {far, far, far}, 0, 0}};
+  tree.leaves = {BspLeaf{-2, -1, {}, {}, 0, 0, {}},
+                 BspLeaf{-1, 0, {-far, -far, -far}, {far, at, far}, 0, uint16_t(behind.size()), {}},
+                 BspLeaf{-1, 1, {-far, at, -far}, {far, far, far}, uint16_t(behind.size()),
+                         uint16_t(ahead.size()), {}}};
+  tree.marks = behind;
+  tree.marks.insert(tree.marks.end(), ahead.begin(), ahead.end());
+  tree.visibility = {rowBehind, rowAhead};
+  return tree;
+}
+
+namespace {
+
+template <typename T>
+std::vector<uint8_t> Raw(const std::vector<T>& records) {
+  std::vector<uint8_t> bytes(records.size() * sizeof(T));
+  if (!bytes.empty()) memcpy(bytes.data(), records.data(), bytes.size());
+  return bytes;
+}
+
+}  // namespace
+
+void SetTree(MapDraft& map, const TreeDraft& tree) {
+  map.rawLumps[kNodesLump] = Raw(tree.nodes);
+  map.rawLumps[kLeavesLump] = Raw(tree.leaves);
+  map.rawLumps[kMarkSurfacesLump] = Raw(tree.marks);
+  map.rawLumps[kVisibilityLump] = tree.visibility;
+  if (map.models.empty()) {
+    map.models = {BspModel{}};
+    map.models[0].faceTotal = int32_t(map.faces.size());
+  }
+  map.models[0].headNodes[0] = 0;
+  map.models[0].visLeafCount = int32_t(tree.leaves.size()) - 1;
 }

@@ -25,6 +25,22 @@ std::string Outcome(const Bytes& bytes);
 // `bytes` with the header's entry for `lump` changed.
 Bytes WithLump(Bytes bytes, int lump, int64_t offset, int64_t length);
 
+// The tree of a map: one node cutting it at y = `cut` (the front, y >= cut,
+// is leaf 2; behind it leaf 1), each leaf holding the faces listed and
+// seeing the leaves its row's bits say (bit 0: leaf 1, bit 1: leaf 2).
+// Leaf 0 is the solid leaf, which nothing reaches.
+struct TreeDraft {
+  std::vector<BspNode> nodes;
+  std::vector<BspLeaf> leaves;
+  std::vector<uint16_t> marks;
+  std::vector<uint8_t> visibility;
+};
+TreeDraft OneCut(MapDraft& map, float cut, const std::vector<uint16_t>& behind,
+                 const std::vector<uint16_t>& ahead, uint8_t rowBehind, uint8_t rowAhead);
+
+// Writes the tree's lumps, and the world model that heads it, into `map`.
+void SetTree(MapDraft& map, const TreeDraft& tree);
+
 // A hidden 640 x 480 window of the layer whose messages go to `procedure`.
 // DestroyWindow ends it.
 HWND OpenWindow(WNDPROC procedure);
