@@ -157,26 +157,24 @@ void PackLightMaps(std::vector<LightGrid*>& grids) {
     x += w;
     shelf = std::max(shelf, h);
   }
-  // Fill each block: every style's sample summed, capped; mono samples make
-  // grey. Then the border repeats the nearest sample.
-  const int channels = light.channels;
+  // Fill each block: every style's samples summed and capped, grey for
+  // mono samples; then the border repeats the nearest sample.
+  const size_t channels = size_t(light.channels);
+  std::vector<uint16_t> sums;
   for (const LightGrid* grid : order) {
-    uint8_t* block = light.pages.data() + size_t(grid->page) * kPageBytes;
-    const size_t styleSize = size_t(grid->width) * size_t(grid->height) * size_t(channels);
+    const size_t w = size_t(grid->width), h = size_t(grid->height), n = w * h * channels;
     const uint8_t* samples = light.samples.data() + grid->byteOffset;
-    for (int j = -1; j <= grid->height; ++j) {
-      const int sj = std::clamp(j, 0, grid->height - 1);
-      for (int i = -1; i <= grid->width; ++i) {
-        const int si = std::clamp(i, 0, grid->width - 1);
-        uint8_t* texel = block + (size_t(grid->y + 1 + j) * kPage + size_t(grid->x + 1 + i)) * 3;
-        const uint8_t* sample = samples + (size_t(sj) * size_t(grid->width) + size_t(si)) * size_t(channels);
-        for (int c = 0; c < 3; ++c) {
-          int sum = 0;
-          for (int k = 0; k < grid->styleCount; ++k) {
-            sum += sample[size_t(k) * styleSize + size_t(channels == 3 ? c : 0)];
-          }
-          texel[c] = static_cast<uint8_t>(std::min(sum, 255));
-        }
+    sums.assign(samples, samples + n);
+    for (int k = 1; k < grid->styleCount; ++k) {
+      for (size_t i = 0; i < n; ++i) sums[i] = uint16_t(sums[i] + samples[size_t(k) * n + i]);
+    }
+    uint8_t* block = light.pages.data() + size_t(grid->page) * kPageBytes;
+    for (size_t j = 0; j < h + 2; ++j) {
+      const uint16_t* row = sums.data() + std::clamp<size_t>(j, 1, h) * w * channels - w * channels;
+      uint8_t* texel = block + ((size_t(grid->y) + j) * kPage + size_t(grid->x)) * 3;
+      for (size_t i = 0; i < w + 2; ++i, texel += 3) {
+        const uint16_t* sample = row + (std::clamp<size_t>(i, 1, w) - 1) * channels;
+        for (size_t c = 0; c < 3; ++c) texel[c] = uint8_t(std::min<int>(sample[channels == 3 ? c : 0], 255));
       }
     }
   }

@@ -45,22 +45,25 @@ void BuildSurface(uint32_t record, const Face& face, const Edge* edges, const Fa
   const float width = surface.texture >= 0 ? float(Level.textures[size_t(texture)].width) : 1;
   const float height = surface.texture >= 0 ? float(Level.textures[size_t(texture)].height) : 1;
   float sMin = INFINITY, sMax = -INFINITY, tMin = INFINITY, tMax = -INFINITY;
+  bool finite = true;
   // Newell's normal, in doubles, points to the side the corners run
   // counter-clockwise from; the front, which GL draws, is the other.
   double normal[3] = {0, 0, 0};
-  const BspVertex& first = Level.vertices[CornerOf(edges, Level.surfEdges[face.surfEdgeStart])];
+  const SurfEdge* walk = Level.surfEdges + face.surfEdgeStart;
+  const BspVertex& first = Level.vertices[CornerOf(edges, walk[0])];
+  const float start[3] = {first.x, first.y, first.z};
+  for (int a = 0; a < 3; ++a) surface.mins[a] = surface.maxs[a] = start[a];
   for (int64_t j = 0; j < n; ++j) {
-    const BspVertex& v = Level.vertices[CornerOf(edges, Level.surfEdges[face.surfEdgeStart + j])];
-    const BspVertex& w =
-        Level.vertices[CornerOf(edges, Level.surfEdges[face.surfEdgeStart + (j + 1) % n])];
+    const BspVertex& v = Level.vertices[CornerOf(edges, walk[j])];
+    const BspVertex& w = j + 1 < n ? Level.vertices[CornerOf(edges, walk[j + 1])] : first;
     normal[0] -= (double{v.y} - w.y) * (double{v.z} + w.z);
     normal[1] -= (double{v.z} - w.z) * (double{v.x} + w.x);
     normal[2] -= (double{v.x} - w.x) * (double{v.y} + w.y);
     c.positions.insert(c.positions.end(), {v.x, v.z, -v.y});  // map z is up; GL y is up
     const float at[3] = {v.x, v.y, v.z};
     for (int a = 0; a < 3; ++a) {
-      surface.mins[a] = j == 0 ? at[a] : std::fmin(surface.mins[a], at[a]);
-      surface.maxs[a] = j == 0 ? at[a] : std::fmax(surface.maxs[a], at[a]);
+      surface.mins[a] = std::min(surface.mins[a], at[a]);
+      surface.maxs[a] = std::max(surface.maxs[a], at[a]);
     }
     // In doubles, then kept as floats, as the compilers that laid out the
     // light did: computed in doubles alone, some faces get a grid one wider.
@@ -68,13 +71,13 @@ void BuildSurface(uint32_t record, const Face& face, const Edge* edges, const Fa
                           double{v.z} * info.s[2] + info.s[3]);
     const float t = float(double{v.x} * info.t[0] + double{v.y} * info.t[1] +
                           double{v.z} * info.t[2] + info.t[3]);
-    sMin = std::fmin(sMin, s), sMax = std::fmax(sMax, s);
-    tMin = std::fmin(tMin, t), tMax = std::fmax(tMax, t);
-    // NaN passes fmin and fmax by: keep it visible to the grid's check.
-    if (!std::isfinite(s) || !std::isfinite(t)) sMax = tMax = NAN;
+    sMin = std::min(sMin, s), sMax = std::max(sMax, s);
+    tMin = std::min(tMin, t), tMax = std::max(tMax, t);
+    finite = finite && std::isfinite(s) && std::isfinite(t);
     c.textureCoords.insert(c.textureCoords.end(), {s / width, t / height});
     c.lightCoords.insert(c.lightCoords.end(), {s, t});
   }
+  if (!finite) sMax = NAN;  // for the grid's check
   const double length = std::sqrt(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
   if (length > 0 && std::isfinite(length)) {
     for (int a = 0; a < 3; ++a) surface.normal[a] = float(normal[a] / length);

@@ -484,9 +484,8 @@ std::vector<uint8_t> Bsp2QuadBytes(const std::vector<std::array<Vec3, 4>>& quads
 }
 
 std::vector<uint8_t> MiptexLump(const std::vector<MiptexDraft>& textures) {
-  std::vector<uint8_t> out;
-  PutU32(out, static_cast<uint32_t>(textures.size()));
-  out.resize(4 + 4 * textures.size());
+  std::vector<uint8_t> out(4 + 4 * textures.size(), 0);
+  StoreU32(out.data(), static_cast<uint32_t>(textures.size()));
   for (size_t i = 0; i < textures.size(); ++i) {
     const MiptexDraft& t = textures[i];
     if (t.name.empty()) {
