@@ -32,8 +32,10 @@ EnsurePackages() {
     root=(sudo)
   fi
 
+  # apt-get's log lies in a folder of the user's own: root may not open a
+  # file of the user's in /tmp itself (fs.protected_regular, on by default).
   local log started=$SECONDS
-  log=$(mktemp /tmp/mivo-apt.XXXXXX)
+  log=$(mktemp -d /tmp/mivo-apt.XXXXXX)/apt-get.log
   local -
   set -o pipefail
   echo "Updating the package lists ..."
@@ -48,7 +50,7 @@ EnsurePackages() {
     [[ -z $size ]] || echo "$size"
     _MivoApt "  downloading" install -y --no-install-recommends "${missing[@]}" && {
       echo "Installed in $((SECONDS - started)) s."
-      rm -f "$log"
+      rm -rf "${log%/*}"
       return 0
     }
   fi
