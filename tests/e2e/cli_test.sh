@@ -39,6 +39,8 @@ expect 0 "entry maps/start.bsp of $scratch/pak0.pak, $size bytes at 2012" --info
 expect 0 "pak of 2 entries" --info "$scratch/pak0.pak"
 grep -qzE "maps/start.bsp +$size bytes.*progs.dat +2000 bytes" "$scratch/out" || fail "--info on a pak"
 expect 1 "Error reading bsp file (truncated or damaged?)" --info "$scratch/cut.bsp"
+head -c 3000 "$scratch/pak0.pak" >"$scratch/cut.pak"
+expect 1 "Error reading pak file (truncated or damaged?)" --info "$scratch/cut.pak"
 
 # The real maps, where MIVO_REAL_MAPS has them: faces, world faces, start.
 while read -r name faces world start; do
@@ -52,4 +54,9 @@ cube.bsp 6 6 56 -208 136, angle 0
 libre-e1m1.bsp 11102 10175 464 2048 -200, angle -0
 clay-bsp2.bsp 10407 7058 -0 -407 -42, angle 90
 EOF
+# What a failing command under tools/with_xvfb.sh left running ends with it.
+status=0
+"$(dirname "$0")/../../tools/with_xvfb.sh" bash -c 'sleep 600 & echo $! >"$0"; exit 3' "$scratch/left" || status=$?
+[[ $status -eq 3 ]] && wait_for eval '! kill -0 "$(cat "$scratch/left")" 2>/dev/null' ||
+  fail "with_xvfb.sh: status $status, not 3, or its command's process still runs"
 echo "cli: all checks passed"
