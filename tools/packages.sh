@@ -5,7 +5,8 @@ MIVO_PACKAGES=(
   cmake make g++ pkg-config
   libsdl2-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri libegl1 libegl-mesa0
   libgtest-dev libbenchmark-dev libx11-dev libxdamage-dev
-  xvfb xfonts-base xdotool x11-utils x11-apps imagemagick python3-xlib desktop-file-utils
+  xvfb xfonts-base xdotool x11-utils x11-apps imagemagick python3-xlib
+  desktop-file-utils shared-mime-info dpkg-dev file  # the desktop install, the .deb
 )
 source "$(dirname "${BASH_SOURCE[0]}")/progress.sh"
 
