@@ -2,8 +2,8 @@
 # Installs what is missing from Debian's packages, builds a release in
 # build-package/, and leaves in the checkout the Debian package
 # mivo_VERSION_amd64.deb (what `cmake --install` installs, under /usr) and,
-# where MinGW-w64 is installed, mivo_VERSION_windows.zip: mivo.exe, the
-# README as text and the licence.
+# where MinGW-w64 is installed, mivo_VERSION_windows.zip: mivo.exe
+# (stripped), the README as text and the licence.
 #
 #   tools/package.sh
 set -euo pipefail
@@ -30,7 +30,11 @@ grep -q '^MIVO_MINGW_CXX:FILEPATH=/' "$build/CMakeCache.txt" && targets+=(mivo_w
 BuildTargets "$build" "${targets[@]}"
 
 echo "Making the Debian package ..."
-(cd "$build" && cpack -G DEB >cpack.log 2>&1) || { cat "$build/cpack.log" >&2; exit 1; }
+if ! (cd "$build" && cpack -G DEB >cpack.log 2>&1); then
+  echo "CPack could not make the package; its output:" >&2
+  cat "$build/cpack.log" >&2
+  exit 1
+fi
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 deb=mivo_${version}_$(dpkg --print-architecture).deb
 mv "$build/$deb" .
@@ -40,7 +44,7 @@ echo "$PWD/$deb"
 echo "Making the Windows zip ..."
 folder=$build/zip/mivo-$version
 mkdir -p "$folder"
-cp "$build/windows/mivo.exe" "$folder"
+x86_64-w64-mingw32-strip -o "$folder/mivo.exe" "$build/windows/mivo.exe"
 sed 's/$/\r/' README.md >"$folder/README.txt"
 sed 's/$/\r/' LICENSE >"$folder/LICENSE.txt"
 zip=mivo_${version}_windows.zip
