@@ -34,7 +34,7 @@ EnsurePackages() {
   fi
 
   # apt-get's log lies in a folder of the user's own: root may not open a
-  # file of the user's in /tmp itself (fs.protected_regular, on by default).
+  # file of the user's in /tmp itself (fs.protected_regular, which Debian sets).
   local log started=$SECONDS
   log=$(mktemp -d /tmp/mivo-apt.XXXXXX)/apt-get.log
   local -
