@@ -5,7 +5,8 @@ MIVO_PACKAGES=(
   cmake make g++ pkg-config
   libsdl2-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri libegl1 libegl-mesa0
   libgtest-dev libbenchmark-dev libx11-dev libxdamage-dev
-  xvfb xfonts-base xdotool x11-utils x11-apps imagemagick python3-xlib desktop-file-utils
+  xvfb xfonts-base xdotool x11-utils x11-apps imagemagick python3-xlib
+  desktop-file-utils shared-mime-info dpkg-dev file  # the desktop install, the .deb
 )
 source "$(dirname "${BASH_SOURCE[0]}")/progress.sh"
 
@@ -32,8 +33,10 @@ EnsurePackages() {
     root=(sudo)
   fi
 
+  # apt-get's log lies in a folder of the user's own: root may not open a
+  # file of the user's in /tmp itself (fs.protected_regular, which Debian sets).
   local log started=$SECONDS
-  log=$(mktemp /tmp/mivo-apt.XXXXXX)
+  log=$(mktemp -d /tmp/mivo-apt.XXXXXX)/apt-get.log
   local -
   set -o pipefail
   echo "Updating the package lists ..."
@@ -48,7 +51,7 @@ EnsurePackages() {
     [[ -z $size ]] || echo "$size"
     _MivoApt "  downloading" install -y --no-install-recommends "${missing[@]}" && {
       echo "Installed in $((SECONDS - started)) s."
-      rm -f "$log"
+      rm -rf "${log%/*}"
       return 0
     }
   fi

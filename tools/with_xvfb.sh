@@ -17,8 +17,12 @@ if [[ $# -eq 0 ]]; then
 fi
 
 scratch=$(mktemp -d)
-server=""
+server="" command=""
+# COMMAND runs as a process group of its own, which ends with this script:
+# nothing a failed or interrupted test started (a viewer, its message box)
+# outlives it.
 StopServer() {
+  [[ -z $command ]] || kill -KILL -- "-$command" 2>/dev/null || true
   if [[ -n "$server" ]]; then
     kill "$server" 2>/dev/null || true
     wait "$server" 2>/dev/null || true
@@ -44,6 +48,8 @@ until grep -q '^[0-9][0-9]*$' "$scratch/display" 2>/dev/null; do
   sleep 0.05
 done
 
+DISPLAY=":$(head -n 1 "$scratch/display")" setsid "$@" &
+command=$!
 status=0
-DISPLAY=":$(head -n 1 "$scratch/display")" "$@" || status=$?
+wait "$command" || status=$?
 exit "$status"

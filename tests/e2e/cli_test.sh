@@ -40,6 +40,8 @@ expect 0 "entry maps/start.bsp of $scratch/pak0.pak, $size bytes at 2012" --info
 expect 0 "pak of 2 entries" --info "$scratch/pak0.pak"
 grep -qzE "maps/start.bsp +$size bytes.*progs.dat +2000 bytes" "$scratch/out" || fail "--info on a pak"
 expect 1 "Error reading bsp file (truncated or damaged?)" --info "$scratch/cut.bsp"
+head -c 3000 "$scratch/pak0.pak" >"$scratch/cut.pak"
+expect 1 "Error reading pak file (truncated or damaged?)" --info "$scratch/cut.pak"
 
 # The real maps, where MIVO_REAL_MAPS has them: faces, world faces, start.
 while read -r name faces world start; do
@@ -63,4 +65,7 @@ libre-e1m1.bsp brush entities: 57 shown in every view but flat
 e4m4-bsp2-sub64.bsp leaves: 8291; visibility: yes, drawing only what can be seen
 cube.bsp leaves: 7; visibility: none, drawing everything
 EOF
+# What a failing command under with_xvfb.sh left running ends with it.
+! "$(dirname "$0")"/../../tools/with_xvfb.sh bash -c 'sleep 600 & echo $! >"$0"; exit 3' "$scratch/left" &&
+  wait_for eval '! kill -0 "$(cat "$scratch/left")" 2>/dev/null' || fail "with_xvfb.sh: status 0, or a process left"
 echo "cli: all checks passed"

@@ -1,15 +1,25 @@
 #!/usr/bin/env bash
-# The install into a prefix: the program, which runs from there, and what a
-# desktop needs to open .bsp files with it, the entry passing
-# desktop-file-validate.
+# The install into a prefix, and the Debian package as CPack makes it from
+# the same build, unpacked: in both the program, which runs from there, its
+# manual page, and what a desktop needs to open .bsp files with it, the
+# entry passing desktop-file-validate and the file type taken by
+# update-mime-database, and the copyright file; the package also has its
+# run-time libraries among its dependencies.
 #
 #   tests/e2e/install_test.sh BUILD
 source "$(dirname "$0")/lib.sh"
 cmake --install "$1" --prefix "$scratch/prefix" >/dev/null
-cd "$scratch/prefix"
-bin/mivo --help >/dev/null || fail "the installed program does not run"
-entry=share/applications/mivo.desktop
-desktop-file-validate "$entry" || fail "the desktop entry is not valid"
-type=$(sed -n 's/^MimeType=\(.*\);$/\1/p' "$entry")
-grep -qF "<mime-type type=\"$type\">" share/mime/packages/mivo.xml || fail "no file type \"$type\""
-[[ -f share/icons/hicolor/scalable/apps/$(sed -n 's/^Icon=//p' "$entry").svg ]] || fail "no icon"
+(cd "$1" && cpack -G DEB -B "$scratch/deb" >/dev/null) || fail "cpack made no package"
+dpkg -x "$scratch"/deb/mivo_*.deb "$scratch/root"
+[[ $(dpkg-deb -f "$scratch"/deb/mivo_*.deb Depends) =~ libegl-mesa0.*libsdl2 ]] || fail "Depends: no EGL or SDL"
+for tree in "$scratch/prefix" "$scratch/root/usr"; do
+  cd "$tree"
+  bin/mivo --help >/dev/null || fail "$tree: the installed program does not run"
+  zgrep -q '^mivo \\-\\-info MAP|PAK$' share/man/man1/mivo.1.gz && [[ -s share/doc/mivo/copyright ]] ||
+    fail "$tree: no manual page or no copyright file"
+  entry=share/applications/mivo.desktop
+  desktop-file-validate "$entry" || fail "the desktop entry is not valid"
+  type=$(sed -n 's/^MimeType=\(.*\);$/\1/p' "$entry")
+  update-mime-database share/mime && [[ -f share/mime/$type.xml ]] || fail "$tree: no file type \"$type\""
+  [[ -f share/icons/hicolor/scalable/apps/$(sed -n 's/^Icon=//p' "$entry").svg ]] || fail "no icon"
+done
