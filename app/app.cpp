@@ -10,6 +10,7 @@
 
 #include "app/gl_context.h"
 #include "app/options.h"
+#include "app/picture.h"
 #include "bsp/bsp_file.h"
 #include "bsp/level.h"
 #include "bsp/pak.h"
@@ -32,6 +33,18 @@ bool ended = false;
 // box shown meanwhile goes on dispatching the window's messages.
 bool opening = false;
 
+// --shot: the first frame, drawn in the window that is never shown, goes to
+// ShotPath; the window goes with it. Returns the exit status.
+int TakeShot(HWND window) {
+  int status = 1;  // after a palette format's message there is nothing to draw with
+  if (!ended) {
+    DrawLevel();
+    status = SavePicture(ShotPath, 640, 480, ShotSize);
+  }
+  DestroyWindow(window);
+  return status;
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
@@ -53,13 +66,19 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     MessageBoxA(nullptr, "Error creating the main window (no display?)", nullptr, MB_OK);
     return 1;
   }
-  HWND window = CreateWindowExA(0, kClassName, kTitle,
-                                WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, 0,
-                                640, 480, nullptr, nullptr, instance, nullptr);
+  // A picture's window has no frame, so that its client area is 640 x 480
+  // on Windows too.
+  const DWORD style = ShotPath != nullptr ? WS_POPUP : WS_OVERLAPPEDWINDOW;
+  HWND window = CreateWindowExA(0, kClassName, kTitle, style | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0,
+                                0, 640, 480, nullptr, nullptr, instance, nullptr);
   if (window == nullptr) {
     MessageBoxA(nullptr, "Error creating the main window (no display?)", nullptr, MB_OK);
     return 1;
   }
+  for (const char* key = StartKeys; *key != '\0' && !ended; ++key) {
+    OnKey(window, static_cast<unsigned char>(*key));
+  }
+  if (ShotPath != nullptr) return TakeShot(window);
   DragAcceptFiles(window, TRUE);
   ShowWindow(window, SW_SHOW);
   UpdateWindow(window);
@@ -92,6 +111,10 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
       return 0;
     case WM_CHAR:
       if (!ended && !opening) OnKey(window, static_cast<int>(wParam));
+      return 0;
+    case WM_KEYDOWN:
+      if (wParam != VK_F12) return DefWindowProcA(window, message, wParam, lParam);
+      if (!ended && !opening) SaveScreenshot(window);
       return 0;
     case WM_DROPFILES:
       OnDropFiles(window, reinterpret_cast<HDROP>(wParam));

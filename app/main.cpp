@@ -20,6 +20,11 @@ int main(int argc, char** argv) {
   HINSTANCE instance = GetModuleHandleA(nullptr);
 #else
   HINSTANCE instance = nullptr;  // the window layer has no modules
+  // A picture needs no display: SDL's offscreen driver gives the window
+  // nobody sees its OpenGL context.
+  if (ShotPath != nullptr && setenv("SDL_VIDEODRIVER", "offscreen", 1) != 0) {
+    perror("Cannot ask for SDL's offscreen driver");
+  }
 #endif
   exit(WinMain(instance, nullptr, commandLine.data(), SW_SHOWDEFAULT));
 }

@@ -1,7 +1,12 @@
-// The command line: `mivo [MAP]`, `mivo --info PATH`, or `mivo --help`.
+// The command line: `mivo [START OPTIONS] [MAP]`, `mivo --shot OUT [START
+// OPTIONS] [MAP]`, `mivo --info PATH`, or `mivo --help`. The start options
+// set the globals the start-up reads, for the window and the picture alike.
 #include "app/options.h"
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "app/info.h"
@@ -14,17 +19,23 @@
 #endif
 
 const char* MapPath = "/QUAKE/ID1/MAPS/start.bsp";
+const char* StartKeys = "";
+const char* ShotPath = nullptr;
+int ShotSize = 0;
 
 namespace {
 
 const char kUsage[] =
-    "Usage: %s [--view VIEW] [MAP]\n"
+    "Usage: %s [--view VIEW] [--keys KEYS] [MAP]\n"
+    "       %s --shot OUT.png [--view VIEW] [--keys KEYS] [--size N] [MAP]\n"
     "       %s --info MAP|PAK\n"
     "Shows a Quake map (BSP version 29 or 30, BSP2 or 2PSB) in a window; MAP\n"
     "defaults to /QUAKE/ID1/MAPS/start.bsp. MAP may also be DIR/pak0.pak/maps/NAME.bsp\n"
     "(an entry of a pak), DIR/pak0.pak (its maps/start.bsp), or GAME/maps/NAME.bsp\n"
-    "found in GAME's pak files. --info prints what a map or pak holds, without a\n"
-    "window.\n"
+    "found in GAME's pak files. --keys types KEYS, key commands as below, before\n"
+    "the first frame. --shot writes that frame to OUT.png (640 x 480) without a\n"
+    "window; --size N shrinks it to fit N x N. --info prints what a map or pak\n"
+    "holds, without a window.\n"
     "\n"
     "  --view VIEW   start in VIEW: flat (flat colours, the default), lit (the map's\n"
     "                light on them), light (the light alone), texels (textures,\n"
@@ -35,17 +46,28 @@ const char kUsage[] =
     "  1 / 3    right / left         + / -    up / down (also . and 0)\n"
     "  7 or W   wireframe            9 or F   filled\n"
     "  L        flat, lit, light     T        textures on / off\n"
+    "  F12      save the picture as mivo0000.png, mivo0001.png, ...\n"
     "  Esc      quit\n";
 
 void PrintUsage([[maybe_unused]] FILE* stream, const char* program) {
 #ifdef _WIN32
   // A GUI program has no console to print to: the usage goes in a box.
-  std::vector<char> text(sizeof kUsage + 2 * strlen(program));
-  snprintf(text.data(), text.size(), kUsage, program, program);
+  std::vector<char> text(sizeof kUsage + 3 * strlen(program));
+  snprintf(text.data(), text.size(), kUsage, program, program, program);
   MessageBoxA(nullptr, text.data(), "Mivo", MB_OK);
 #else
-  fprintf(stream, kUsage, program, program);
+  fprintf(stream, kUsage, program, program, program);
 #endif
+}
+
+// A --size: a whole number from 1 up.
+bool ReadSize(const char* text) {
+  char* end = nullptr;
+  errno = 0;
+  long size = strtol(text, &end, 10);
+  if (errno != 0 || end == text || *end != '\0' || size < 1 || size > INT_MAX) return false;
+  ShotSize = static_cast<int>(size);
+  return true;
 }
 
 }  // namespace
@@ -60,7 +82,22 @@ int ParseArguments(int argc, char** argv) {
       return 0;
     }
     if (strcmp(argument, "--info") == 0 && i == 1 && argc == 3) return PrintInfo(argv[2]);
-    if (strcmp(argument, "--view") == 0 && i + 1 < argc && ParseViewName(argv[i + 1], &View) == 0) {
+    // The options that take a value take the next argument.
+    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+    if (value != nullptr && strcmp(argument, "--shot") == 0 && *value != '\0') {
+      ShotPath = argv[++i];
+      continue;
+    }
+    // Esc would quit before the first frame.
+    if (value != nullptr && strcmp(argument, "--keys") == 0 && strchr(value, 27) == nullptr) {
+      StartKeys = argv[++i];
+      continue;
+    }
+    if (value != nullptr && strcmp(argument, "--size") == 0 && ReadSize(value)) {
+      ++i;
+      continue;
+    }
+    if (value != nullptr && strcmp(argument, "--view") == 0 && ParseViewName(value, &View) == 0) {
       ++i;
       continue;
     }
@@ -74,6 +111,10 @@ int ParseArguments(int argc, char** argv) {
       return 2;
     }
     path = argument;
+  }
+  if (ShotSize != 0 && ShotPath == nullptr) {  // a size is for a picture
+    PrintUsage(stderr, program);
+    return 2;
   }
   if (path != nullptr) MapPath = path;
   return -1;

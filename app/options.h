@@ -1,9 +1,20 @@
-// The command line: which map to open.
+// The command line: which map to open, and how to start with it.
 #pragma once
 
 // The map the program opens: "/QUAKE/ID1/MAPS/start.bsp" unless the command
 // line names another.
 extern const char* MapPath;
+
+// --keys: characters typed before the first frame, each the key command it
+// would be in the window; never Esc. Empty unless given.
+extern const char* StartKeys;
+
+// --shot: where the first frame goes as a PNG, drawn in a window nobody
+// sees; null for the window.
+extern const char* ShotPath;
+
+// --size: the picture shrunk to fit ShotSize x ShotSize; 0 keeps 640 x 480.
+extern int ShotSize;
 
 // Reads the arguments after the program's name. Returns -1 when the program
 // should go on, or the exit status when it should end at once: 0 after

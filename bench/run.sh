@@ -4,6 +4,7 @@
 #   bench/run.sh load    [benchmark flags]  OpenBspFile + LoadLevel against a plain read
 #   bench/run.sh frame   [benchmark flags]  one frame of the starting view on llvmpipe
 #   bench/run.sh startup [ROUNDS]           first frame under Xvfb against a bare window
+#   bench/run.sh shot [ROUNDS]              mivo --shot's picture against the window's first frame
 #
 # MIVO_REAL_MAPS names the directory of the real maps (tiny-room, cube,
 # libre-e1m1); without it they are skipped. Load and frame report medians of
@@ -56,8 +57,26 @@ case "$what" in
     tools/with_xvfb.sh \
       "$build/bench/startup_probe" -n "$rounds" "${programs[@]}"
     ;;
+  shot)
+    Build mivo demo_map bare_window shot_probe startup_probe
+    rounds="${1:-30}"
+    maps=(demo "$build/maps/demo.bsp")
+    windows=(bare "$build/bench/bare_window" -- demo "$build/mivo" "$build/maps/demo.bsp")
+    if [[ -n "${MIVO_REAL_MAPS:-}" && -f "$MIVO_REAL_MAPS/libre-e1m1.bsp" ]]; then
+      maps+=(libre-e1m1 "$MIVO_REAL_MAPS/libre-e1m1.bsp")
+      windows+=(-- libre-e1m1 "$build/mivo" "$MIVO_REAL_MAPS/libre-e1m1.bsp")
+    else
+      echo "MIVO_REAL_MAPS is not set: skipping libre-e1m1."
+    fi
+    Machine
+    # The picture with no display, full size and as a thumbnail, then the
+    # same maps' windows under Xvfb.
+    "$build/bench/shot_probe" -n "$rounds" "$build/mivo" "${maps[@]}"
+    "$build/bench/shot_probe" -n "$rounds" -s 128 "$build/mivo" "${maps[@]}"
+    tools/with_xvfb.sh "$build/bench/startup_probe" -n "$rounds" "${windows[@]}"
+    ;;
   *)
-    echo "usage: bench/run.sh load|frame [benchmark flags] | startup [ROUNDS]" >&2
+    echo "usage: bench/run.sh load|frame [benchmark flags] | startup|shot [ROUNDS]" >&2
     exit 2
     ;;
 esac

@@ -6,10 +6,10 @@
 // - GetMessageA takes no filter: pass (msg, nullptr, 0, 0); anything else
 //   returns -1. It also returns -1, instead of waiting forever, when no
 //   window exists and nothing is queued.
-// - Only the Esc, Backspace, Tab and Enter keys give WM_KEYDOWN (the keys
-//   Windows turns into characters but SDL gives no text for); every other
-//   character arrives as WM_CHAR straight from the text SDL reports. There
-//   is no WM_KEYUP, no mouse message and no WM_ERASEBKGND.
+// - Only the Esc, Backspace, Tab and Enter keys (the keys Windows turns
+//   into characters but SDL gives no text for) and F12 give WM_KEYDOWN;
+//   every other character arrives as WM_CHAR straight from the text SDL
+//   reports. There is no WM_KEYUP, no mouse message and no WM_ERASEBKGND.
 // - The window's frame, if a window manager adds one, lies outside the
 //   requested size: the client area is the size CreateWindowExA was given.
 // - Files dropped together arrive as one WM_DROPFILES naming them all, as
@@ -20,7 +20,9 @@
 //   name of the first.
 // - Without a display SDL would fall back to an invisible window;
 //   CreateWindowExA refuses that (it returns null and says why on stderr)
-//   unless SDL_VIDEODRIVER names the invisible driver.
+//   unless SDL_VIDEODRIVER names the invisible driver. Windows nobody sees
+//   show no message boxes either: with SDL_VIDEODRIVER=offscreen the text
+//   of a box goes to stderr.
 #pragma once
 
 #include <cstddef>
@@ -160,6 +162,7 @@ constexpr WPARAM VK_BACK = 0x08;
 constexpr WPARAM VK_TAB = 0x09;
 constexpr WPARAM VK_RETURN = 0x0D;
 constexpr WPARAM VK_ESCAPE = 0x1B;
+constexpr WPARAM VK_F12 = 0x7B;
 
 // Class and window styles. Of the window styles only WS_THICKFRAME (the
 // window can be resized) and WS_VISIBLE change anything here.
@@ -176,6 +179,7 @@ constexpr DWORD WS_OVERLAPPEDWINDOW =
 constexpr DWORD WS_CLIPCHILDREN = 0x02000000;
 constexpr DWORD WS_CLIPSIBLINGS = 0x04000000;
 constexpr DWORD WS_VISIBLE = 0x10000000;
+constexpr DWORD WS_POPUP = 0x80000000;
 
 // ShowWindow: SW_HIDE hides; every other command shows and activates.
 constexpr int SW_HIDE = 0;
@@ -293,10 +297,20 @@ void WINAPI DragFinish(HDROP drop);
 // --- Message box ---
 
 // Shows `text` in a box with one OK button, titled "Error" when no caption
-// is given, and waits for OK. When no box can be shown (no display), writes
-// the text to stderr instead so the user still learns it. Returns IDOK, or
-// 0 when no box could be shown.
+// is given, and waits for OK. When no box can be shown (no display), or
+// SDL_VIDEODRIVER asks for the offscreen driver, writes the text to stderr
+// instead so the user still learns it. Returns IDOK, or 0 when no box was
+// shown.
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+
+// --- Files ---
+
+constexpr DWORD MOVEFILE_REPLACE_EXISTING = 0x00000001;
+
+// Renames a file, replacing any file of the new name in one step. Only with
+// MOVEFILE_REPLACE_EXISTING: without it, returns FALSE and moves nothing.
+// On failure errno says why.
+BOOL WINAPI MoveFileExA(LPCSTR existingName, LPCSTR newName, DWORD flags);
 
 // --- Pixel formats and OpenGL ---
 

@@ -197,7 +197,7 @@ void QueueText(const char* text) {
   }
 }
 
-// The keys Windows turns into characters but SDL gives no text for.
+// The keys Windows turns into characters but SDL gives no text for, and F12.
 WPARAM VirtualKeyOf(SDL_Keycode key) {
   switch (key) {
     case SDLK_ESCAPE: return VK_ESCAPE;
@@ -205,6 +205,7 @@ WPARAM VirtualKeyOf(SDL_Keycode key) {
     case SDLK_TAB: return VK_TAB;
     case SDLK_RETURN:
     case SDLK_KP_ENTER: return VK_RETURN;
+    case SDLK_F12: return VK_F12;
     default: return 0;
   }
 }

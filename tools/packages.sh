@@ -3,7 +3,7 @@
 # doing. Without root and without sudo it names the command to run as root.
 MIVO_PACKAGES=(
   cmake make g++ pkg-config
-  libsdl2-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri libegl1 libegl-mesa0
+  libsdl2-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri libegl1 libegl-mesa0 libstb-dev
   libgtest-dev libbenchmark-dev libx11-dev libxdamage-dev
   xvfb xfonts-base xdotool x11-utils x11-apps imagemagick python3-xlib
   desktop-file-utils shared-mime-info dpkg-dev file  # the desktop install, the .deb

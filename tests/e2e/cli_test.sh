@@ -21,12 +21,38 @@ expect 0 "Usage:" --help
 expect 2 "Usage:" --fast
 expect 2 "Usage:" a.bsp b.bsp
 expect 2 "Usage:" --view bright "$map"
+expect 2 "Usage:" --size 128 "$map"
+expect 2 "Usage:" --shot "$scratch/x.png" --size 0 "$map"
 [[ ! -s $scratch/out ]] || fail "a usage error wrote to stdout"
 expect 1 "Error opening bsp file (not found?)" /nonexistent/maps/start.bsp
 head -c 2000 "$map" >"$scratch/cut.bsp"
 expect 1 "Error reading bsp file (truncated or damaged?)" "$scratch/cut.bsp"
 # With no display at all, SDL would fall back to a window nobody sees.
 SDL_VIDEODRIVER= expect 1 "Error creating the main window (no display?)" "$map"
+
+# --shot with no display at all: the first frame, replacing an old file;
+# the frame after the key pad's keys; shrunk as ImageMagick's area
+# averaging shrinks the first frame.
+picture() { env -u DISPLAY -u SDL_VIDEODRIVER timeout 60 "$mivo" --shot "$@" 2>"$scratch/err"; }
+echo old >"$scratch/first.png"
+picture "$scratch/first.png" "$map" && identical "$scratch/first.png" "$frames/first.png" ||
+  fail "--shot: $(cat "$scratch/err")"
+picture "$scratch/wire.png" --keys 884+1667 "$map" && identical "$scratch/wire.png" "$frames/wire.png" ||
+  fail "--shot --keys: $(cat "$scratch/err")"
+for size in 128x96 100x75; do
+  picture "$scratch/small.png" --size "${size%x*}" "$map" &&
+    [[ $(identify -format %wx%h "$scratch/small.png") == "$size" ]] &&
+    convert "$frames/first.png" -scale "$size" "$scratch/scaled.png" &&
+    [[ $(compare -metric AE -fuzz 1% "$scratch/small.png" "$scratch/scaled.png" null: 2>&1) == 0 ]] ||
+    fail "--size ${size%x*}: $(cat "$scratch/err")"
+done
+# A picture that cannot be written (also as root): nothing left behind.
+mkdir "$scratch/folder"
+expect 1 "Error writing the picture $map/x.png (Not a directory)." --shot "$map/x.png" "$map"
+expect 1 "Error writing the picture $scratch/folder (" --shot "$scratch/folder" "$map"
+expect 1 "Error opening bsp file (not found?)" --shot "$scratch/none.png" /nonexistent/maps/start.bsp
+[[ -z $(ls -A "$scratch/folder") && ! -e $scratch/folder.part && ! -e $scratch/none.png ]] ||
+  fail "a failed --shot left a file"
 
 # --info on a map, on a map in a pak, on a pak, and on a damaged map.
 expect 0 "player start: 544 288 32, angle 90" --info "$map"

@@ -70,6 +70,9 @@ shows() {
   [[ $differ =~ ^[0-9]+$ ]] && ((differ <= 40))
 }
 
+# identical PICTURE PICTURE: not a pixel differs.
+identical() { [[ $(compare -metric AE "$1" "$2" null: 2>&1) == 0 ]]; }
+
 # black GEOMETRY: nothing but black there in the screen shows last took.
 black() {
   [[ $(convert "$scratch/root.png" -crop "$1" -format '%[fx:maxima]' info:) == 0 ]]

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # The real program under X with real key presses: its window, its frames
-# against the reference pictures, resizing, the three ways it ends, and
-# the box it shows for a map it cannot open.
+# against the reference pictures, F12's pictures, resizing, --keys, the
+# three ways it ends, and the box it shows for a map it cannot open.
 #
 #   tools/with_xvfb.sh tests/e2e/program_test.sh MIVO DEMO_MAP MAPGEN
 source "$(dirname "$0")/lib.sh"
-mivo=$1 map=$2 mapgen=$3
+mivo=$(realpath "$1") map=$(realpath "$2") mapgen=$(realpath "$3")
+cd "$scratch"  # where F12 puts its pictures
 
 start "$map"
 await "$title"
@@ -15,12 +16,16 @@ for line in "Absolute upper-left X:  0" "Absolute upper-left Y:  0" "Width: 640"
 done
 xprop -id "$main" WM_CLASS | grep -qF '"Mivo"' || fail "class: $(xprop -id "$main" WM_CLASS)"
 wait_for shows first || fail "first frame"
+keys F12
+wait_for shows "$scratch/mivo0000.png" || fail "F12's picture of the first frame"
 
 # Key pad with Num Lock on: forward, forward, turn left, up, right, turn
 # right twice, wireframe.
 xdotool key Num_Lock
 keys KP_8 KP_8 KP_4 KP_Add KP_1 KP_6 KP_6 KP_7
 wait_for shows wire || fail "frame after the key pad"
+keys F12
+wait_for shows "$scratch/mivo0001.png" || fail "F12's second picture"
 # Back, down, left; keys without a command; the main keyboard's signs and
 # letters; filled again.
 keys KP_2 KP_Subtract KP_3 5 x Return space \
@@ -36,11 +41,11 @@ keys Escape Escape
 ended 0
 
 # The close box ends a viewer that shows its map with status 0; the map
-# comes from a pak, and shows the same frame.
+# comes from a pak, and --keys gives the frame the key pad gave.
 "$mapgen" pak "$scratch/pak0.pak" maps/start.bsp="$map" >/dev/null
-start "$scratch/pak0.pak"
+start --keys 884+1667 "$scratch/pak0.pak"
 await "$title"
-wait_for shows first || fail "first frame before the close box"
+wait_for shows wire || fail "frame after --keys, before the close box"
 close "$main"
 ended 0
 

@@ -2,16 +2,17 @@
 # The Windows build under Wine beside the Linux build: its title; its first
 # frame and its frame after each typed key, which must be the Linux build's
 # (Wine gives the 640 x 480 window, frame included, a 632 x 453 client area
-# at (4, 23): the lower-left part of the Linux frame); Esc and Alt+F4 (the
-# close box's command) end it with 0; the boxes of a missing map (1 after
-# OK), --help (0) and a bad option (2). Exits 77, skipped, without Wine or
-# without mivo.exe.
+# at (4, 23): the lower-left part of the Linux frame); F12's picture of
+# that; Esc and Alt+F4 (the close box's command) end it with 0; --shot's
+# picture, the Linux build's; the boxes of a missing map (1 after OK), a
+# picture that cannot be written (1), --help (0) and a bad option (2).
+# Exits 77, skipped, without Wine or without mivo.exe.
 #
 #   tools/with_xvfb.sh tests/e2e/wine_test.sh MIVO_EXE MIVO MAP
 wine=/usr/lib/wine/wine64
 [[ -x $wine && -f ${1:-} ]] || { echo "Skipped: needs Wine ($wine) and mivo.exe (${1:-})"; exit 77; }
 source "$(dirname "$0")/lib.sh"
-exe=$1 linux=$2 map=$3
+exe=$(realpath "$1") linux=$(realpath "$2") map=$(realpath "$3")
 [[ -f ${MIVO_REAL_MAPS:-/none}/libre-e1m1.bsp ]] && map=$MIVO_REAL_MAPS/libre-e1m1.bsp
 unset SDL_VIDEODRIVER
 # A fresh prefix that offers to install nothing; Wine traces only the text
@@ -20,6 +21,7 @@ export WINEPREFIX=$scratch/prefix WINEDEBUG=-all,trace+msgbox WINEDLLOVERRIDES="
 trap '/usr/lib/wine/wineserver -k; rm -rf "$scratch"; jobs -p | xargs -r kill -9' EXIT
 # A path with spaces, which must arrive as one argument.
 mkdir "$scratch/my maps" && ln -s "$(realpath "$map")" "$scratch/my maps/the map.bsp"
+cd "$scratch"  # where F12 puts its pictures
 keys=(8 8 4 w)
 
 # changed FRAME: the Linux build's frame FRAME, once it differs from the one before.
@@ -47,6 +49,10 @@ for end in Escape alt+F4; do
     wait_for shows "$scratch/linux$i.png" 632x453+4+23 || fail "frame $i differs from Linux's"
     [[ $end == Escape ]] || break
   done
+  if [[ $end == Escape ]]; then
+    keys F12
+    wait_for shows "$PWD/mivo0000.png" 632x453+4+23 || fail "F12's picture"
+  fi
   keys "$end"
   ended 0
 done
@@ -59,7 +65,11 @@ box() {
   ended "$3"
   grep -qF "$2" "$scratch/stderr" || fail "the box for ${*:4} did not say: $2"
 }
+"$wine" "$exe" --shot "$scratch/windows.png" "$map" && "$linux" --shot "$scratch/linux.png" "$map" &&
+  identical "$scratch/windows.png" "$scratch/linux.png" || fail "--shot"
+
 box Error "Error opening bsp file (not found?)" 1 "$scratch/none.bsp"
+box Error "Error writing the picture $map/x.png" 1 --shot "$map/x.png" "$map"
 box Mivo "Usage: " 0 --help
 box Mivo "Usage: " 2 --bogus
 echo "windows: all checks passed ($(basename "$map"), $SECONDS s)"
