@@ -1,4 +1,4 @@
-// The message box of the SDL stand-in.
+// The message box and the debugger's output of the SDL stand-in.
 #ifndef _WIN32
 
 #include <SDL.h>
@@ -16,5 +16,7 @@ int WINAPI MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT) {
   fprintf(stderr, "%s\n", text);
   return 0;
 }
+
+void WINAPI OutputDebugStringA(LPCSTR) {}
 
 #endif  // _WIN32
