@@ -92,6 +92,15 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case WM_CHAR:
       if (!ended && !opening) OnKey(window, static_cast<int>(wParam));
       return 0;
+    case WM_KEYDOWN:
+      if (!ended && !opening) OnKeyDown(window, wParam);
+      return 0;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_MOUSEMOVE:
+    case WM_MOUSEWHEEL:
+      if (!ended && !opening) OnMouse(window, message, wParam, lParam);
+      return 0;
     case WM_DROPFILES:
       OnDropFiles(window, reinterpret_cast<HDROP>(wParam));
       return 0;
