@@ -1,4 +1,5 @@
-// The command line: `mivo [MAP]`, `mivo --info PATH`, or `mivo --help`.
+// The command line: `mivo [--no-watch] [MAP]`, `mivo --info PATH`, or
+// `mivo --help`.
 #include "app/options.h"
 
 #include <cstdio>
@@ -13,23 +14,27 @@
 #endif
 
 const char* MapPath = "/QUAKE/ID1/MAPS/start.bsp";
+bool WatchMap = true;
 
 namespace {
 
 const char kUsage[] =
-    "Usage: %s [MAP]\n"
+    "Usage: %s [--no-watch] [MAP]\n"
     "       %s --info MAP|PAK\n"
     "Shows a Quake map (BSP version 29 or 30, BSP2 or 2PSB) in a window; MAP\n"
     "defaults to /QUAKE/ID1/MAPS/start.bsp. MAP may also be DIR/pak0.pak/maps/NAME.bsp\n"
     "(an entry of a pak), DIR/pak0.pak (its maps/start.bsp), or GAME/maps/NAME.bsp\n"
-    "found in GAME's pak files. --info prints what a map or pak holds, without a\n"
-    "window.\n"
+    "found in GAME's pak files. The map is reloaded, from the same view, whenever its\n"
+    "file changes, unless --no-watch is given. --info prints what a map or pak holds,\n"
+    "without a window.\n"
     "\n"
     "Keys (key pad with Num Lock on, or the same characters typed):\n"
     "  8 / 2    forward / back       4 / 6    turn left / right\n"
     "  1 / 3    right / left         + / -    up / down (also . and 0)\n"
     "  7 or W   wireframe            9 or F   filled\n"
-    "  Esc      quit\n";
+    "  R        reload the map       Esc      quit\n"
+    "The arrow keys move as 8, 2, 4 and 6; Page Up and Page Down as + and -.\n"
+    "Drag with the left button to turn and look up or down; the wheel moves.\n";
 
 void PrintUsage([[maybe_unused]] FILE* stream, const char* program) {
 #ifdef _WIN32
@@ -57,6 +62,10 @@ int ParseArguments(int argc, char** argv) {
     // "--" ends the options, so a map whose name starts with "-" can open.
     if (strcmp(argument, "--") == 0 && i + 1 == argc - 1 && path == nullptr) {
       path = argv[++i];
+      continue;
+    }
+    if (strcmp(argument, "--no-watch") == 0) {
+      WatchMap = false;
       continue;
     }
     if (argument[0] == '-' || path != nullptr) {

@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "platform/win32.h"
 
@@ -217,6 +218,7 @@ PlayerStart ReadPlayerStart() {
 void ShowMessage(const char* message) {
   if (MessagesOnStderr) {
     fprintf(stderr, "%s\n", message);
+    OutputDebugStringA((std::string(message) + "\n").c_str());  // Windows has no stderr to see
   } else {
     MessageBoxA(nullptr, message, nullptr, MB_OK);
   }

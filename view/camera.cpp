@@ -109,6 +109,9 @@ void OnKey(HWND window, int character) {
     case 'F':
       glPolygonMode(GL_FRONT, GL_FILL);
       break;
+    case 'R':
+      ReloadMap(window);  // repaints when it has something new to show
+      return;
     default:
       return;  // no command: no change and no repaint
   }

@@ -204,7 +204,7 @@ TEST_F(Keys, ArrowsWheelAndDragsGiveTheViewsOfTheKeys) {
       {"8", {{WM_KEYDOWN, VK_UP, 1}}}, {"2", {{WM_KEYDOWN, VK_DOWN, 1}}},
       {"4", {{WM_KEYDOWN, VK_LEFT, 1}}}, {"6", {{WM_KEYDOWN, VK_RIGHT, 1}}},
       {"+", {{WM_KEYDOWN, VK_PRIOR, 1}}}, {"-", {{WM_KEYDOWN, VK_NEXT, 1}}},
-      {"", {{WM_KEYDOWN, VK_RETURN, 1}}},
+      {"", {{WM_KEYDOWN, VK_RETURN, 1}, {WM_TIMER, 1, 0}}},
       {"8", {{WM_MOUSEWHEEL, wheel(120), 0}}}, {"22", {{WM_MOUSEWHEEL, wheel(-240), 0}}},
       {"", {{WM_MOUSEWHEEL, wheel(60), 0}}}, {"8", {{WM_MOUSEWHEEL, wheel(60), 0}}},
       {"4", {down, {WM_MOUSEMOVE, MK_LBUTTON, at(140, 200)}, up}},
