@@ -164,7 +164,8 @@ int ReplaceMap(HWND window, const char* path, int how) {
     if ((how & kQuietFailure) != 0) ShowMessage(("Not reloaded: " + wanted).c_str());
   }
   MessagesOnStderr = shownOnStderr;
-  InvalidateRect(window, nullptr, FALSE);
+  // A quiet failure leaves the picture as it was: nothing to draw again.
+  if (loaded || (how & kQuietFailure) == 0) InvalidateRect(window, nullptr, FALSE);
   if (!loaded) return 1;
   Shown.path = wanted;
   // The same file as before is watched from how it was before this load,
