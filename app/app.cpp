@@ -11,6 +11,7 @@
 #include "app/gl_context.h"
 #include "app/options.h"
 #include "app/picture.h"
+#include "app/watch.h"
 #include "bsp/bsp_file.h"
 #include "bsp/level.h"
 #include "bsp/pak.h"
@@ -23,14 +24,15 @@ namespace {
 
 const char kClassName[] = "Mivo";
 const char kTitle[] = "Darro's Mivo: Use the Key Pad to move around.";
+constexpr UINT_PTR kWatchTimer = 1;
 
 // Set by the first Shutdown. From then on no handler touches the released
 // context or the freed level, and a second Shutdown releases nothing.
 bool ended = false;
 
-// Set while a dropped map loads. The records then hold its first, perhaps
-// unchecked, parts, which nothing may draw or replace; on Windows a message
-// box shown meanwhile goes on dispatching the window's messages.
+// Set while a map loads. The records then hold its first, perhaps
+// unchecked, parts, which nothing may draw, move or replace; on Windows a
+// message box shown meanwhile goes on dispatching the window's messages.
 bool opening = false;
 
 // --shot: the first frame, drawn in the window that is never shown, goes to
@@ -113,8 +115,23 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
       if (!ended && !opening) OnKey(window, static_cast<int>(wParam));
       return 0;
     case WM_KEYDOWN:
-      if (wParam != VK_F12) return DefWindowProcA(window, message, wParam, lParam);
-      if (!ended && !opening) SaveScreenshot(window);
+      if (ended || opening) return 0;
+      if (wParam == VK_F12) {
+        SaveScreenshot(window);
+      } else {
+        OnKeyDown(window, wParam);
+      }
+      return 0;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_MOUSEMOVE:
+    case WM_MOUSEWHEEL:
+      if (!ended && !opening) OnMouse(window, message, wParam, lParam);
+      return 0;
+    case WM_TIMER:
+      if (!ended && !opening && wParam == kWatchTimer && PollWatchedFile(GetTickCount()) != 0) {
+        ReplaceMap(window, Shown.path.c_str(), kKeepView | kQuietFailure);
+      }
       return 0;
     case WM_DROPFILES:
       OnDropFiles(window, reinterpret_cast<HDROP>(wParam));
@@ -131,10 +148,8 @@ void OnCreate(HWND window) {
   RenderContext = wglCreateContext(DeviceContext);
   wglMakeCurrent(DeviceContext, RenderContext);
   InitGlState();
-  // Both show their own message when they fail.
-  if (OpenMap(MapPath) != 0 || LoadLevel() != 0) exit(1);
-  UploadLevel();
-  PlaceCamera();
+  if (ReplaceMap(window, MapPath, kFreshView) != 0) exit(1);  // the message was shown
+  if (WatchMap && ShotPath == nullptr) SetTimer(window, kWatchTimer, kWatchPeriod, nullptr);
 }
 
 void OnDropFiles(HWND window, HDROP drop) {
@@ -144,38 +159,50 @@ void OnDropFiles(HWND window, HDROP drop) {
     DragQueryFileA(drop, 0, path.data(), static_cast<UINT>(path.size() + 1));
   }
   DragFinish(drop);
-  if (!path.empty()) OpenDroppedMap(window, path.c_str());
+  if (!path.empty()) ReplaceMap(window, path.c_str(), kFreshView);
 }
 
-void OpenDroppedMap(HWND window, const char* path) {
+void ReloadMap(HWND window) { ReplaceMap(window, Shown.path.c_str(), kKeepView); }
+
+int ReplaceMap(HWND window, const char* path, int how) {
+  const std::string wanted = path;  // `path` may be Shown's, which changes below
+  const FileState before = FileStateOf(Shown.file);
   // The map on show steps aside, and the new one loads into empty records,
   // with the colours starting again, as at start-up.
   struct Level otherLevel = {};
-  struct BspFile otherFile = {};
-  auto swapMaps = [&] {
-    std::swap(Level, otherLevel);
-    std::swap(BspFile, otherFile);
-  };
-  swapMaps();
+  std::swap(Level, otherLevel);
   const uint32_t shownRandomState = std::exchange(RandomState, 1);
+  const bool shownOnStderr = MessagesOnStderr;
+  MessagesOnStderr = shownOnStderr || (how & kQuietFailure) != 0;
   opening = true;
-  const bool loaded = OpenMap(path) == 0 && LoadLevel() == 0;
+  const bool loaded = OpenMap(wanted.c_str()) == 0 && LoadLevel() == 0;
+  // The level holds all it needs: the file may now be replaced.
+  CloseBspFile();
   opening = false;
   // Whichever goes, the old map or what loaded of the new one, is released
   // from the records, and the one that stays comes back into them.
-  if (loaded) swapMaps();
+  if (loaded) std::swap(Level, otherLevel);
   FreeLevel();
-  CloseBspFile();
-  swapMaps();
-  if (loaded) {
-    UploadLevel();
+  std::swap(Level, otherLevel);
+  if (!loaded) {
+    RandomState = shownRandomState;
+    if ((how & kQuietFailure) != 0) ShowMessage(("Not reloaded: " + wanted).c_str());
+  }
+  MessagesOnStderr = shownOnStderr;
+  // A quiet failure leaves the picture as it was: nothing to draw again.
+  if (loaded || (how & kQuietFailure) == 0) InvalidateRect(window, nullptr, FALSE);
+  if (!loaded) return 1;
+  UploadLevel();
+  Shown.path = wanted;
+  // The same file as before is watched from how it was before this load,
+  // so a change while it loaded still counts.
+  WatchFile(OpenedMap.file, OpenedMap.file == Shown.file ? before : FileStateOf(OpenedMap.file));
+  if ((how & kKeepView) == 0) {
     glLoadIdentity();
     PlaceCamera();
     glPolygonMode(GL_FRONT, GL_FILL);
-  } else {
-    RandomState = shownRandomState;
   }
-  InvalidateRect(window, nullptr, FALSE);
+  return 0;
 }
 
 void OnPaint(HWND window) {

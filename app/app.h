@@ -14,11 +14,19 @@ void OnPaint(HWND window);
 // releases the drop. The other files are ignored.
 void OnDropFiles(HWND window, HDROP drop);
 
-// Shows the map at `path` as a start with it would: its colours, its
-// starting view, filled faces; the old map is released. A file that cannot
-// be opened or loaded shows its message and leaves the map on show as it
-// was.
-void OpenDroppedMap(HWND window, const char* path);
+// How ReplaceMap shows the new map.
+constexpr int kFreshView = 0;     // from its starting view, filled, as a start would
+constexpr int kKeepView = 1;      // from the view on show, in the same drawing mode
+constexpr int kQuietFailure = 2;  // a failure's message goes to stderr, not a box
+
+// The one place a level is replaced: loads the map at `path`, its colours
+// starting again as at a start, releases the map on show, closes the file
+// and watches it. Returns 0; or, when the map cannot be opened or loaded,
+// shows why and returns 1 with the map on show as it was.
+int ReplaceMap(HWND window, const char* path, int how);
+
+// The map on show again from its path, keeping the view: the R key.
+void ReloadMap(HWND window);
 
 // Releases the GL context and the level and posts the quit request. Safe to
 // reach more than once: a second call releases nothing.

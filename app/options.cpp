@@ -22,20 +22,22 @@ const char* MapPath = "/QUAKE/ID1/MAPS/start.bsp";
 const char* StartKeys = "";
 const char* ShotPath = nullptr;
 int ShotSize = 0;
+bool WatchMap = true;
 
 namespace {
 
 const char kUsage[] =
-    "Usage: %s [--view VIEW] [--keys KEYS] [MAP]\n"
+    "Usage: %s [--view VIEW] [--keys KEYS] [--no-watch] [MAP]\n"
     "       %s --shot OUT.png [--view VIEW] [--keys KEYS] [--size N] [MAP]\n"
     "       %s --info MAP|PAK\n"
     "Shows a Quake map (BSP version 29 or 30, BSP2 or 2PSB) in a window; MAP\n"
     "defaults to /QUAKE/ID1/MAPS/start.bsp. MAP may also be DIR/pak0.pak/maps/NAME.bsp\n"
     "(an entry of a pak), DIR/pak0.pak (its maps/start.bsp), or GAME/maps/NAME.bsp\n"
-    "found in GAME's pak files. --keys types KEYS, key commands as below, before\n"
-    "the first frame. --shot writes that frame to OUT.png (640 x 480) without a\n"
-    "window; --size N shrinks it to fit N x N. --info prints what a map or pak\n"
-    "holds, without a window.\n"
+    "found in GAME's pak files. The map is reloaded, from the same view, whenever its\n"
+    "file changes, unless --no-watch is given. --keys types KEYS, key commands as\n"
+    "below, before the first frame. --shot writes that frame to OUT.png (640 x 480)\n"
+    "without a window; --size N shrinks it to fit N x N. --info prints what a map or\n"
+    "pak holds, without a window.\n"
     "\n"
     "  --view VIEW   start in VIEW: flat (flat colours, the default), lit (the map's\n"
     "                light on them), light (the light alone), texels (textures,\n"
@@ -46,8 +48,10 @@ const char kUsage[] =
     "  1 / 3    right / left         + / -    up / down (also . and 0)\n"
     "  7 or W   wireframe            9 or F   filled\n"
     "  L        flat, lit, light     T        textures on / off\n"
+    "  R        reload the map       Esc      quit\n"
     "  F12      save the picture as mivo0000.png, mivo0001.png, ...\n"
-    "  Esc      quit\n";
+    "The arrow keys move as 8, 2, 4 and 6; Page Up and Page Down as + and -.\n"
+    "Drag with the left button to turn and look up or down; the wheel moves.\n";
 
 void PrintUsage([[maybe_unused]] FILE* stream, const char* program) {
 #ifdef _WIN32
@@ -104,6 +108,10 @@ int ParseArguments(int argc, char** argv) {
     // "--" ends the options, so a map whose name starts with "-" can open.
     if (strcmp(argument, "--") == 0 && i + 1 == argc - 1 && path == nullptr) {
       path = argv[++i];
+      continue;
+    }
+    if (strcmp(argument, "--no-watch") == 0) {
+      WatchMap = false;
       continue;
     }
     if (argument[0] == '-' || path != nullptr) {

@@ -16,6 +16,10 @@ extern const char* ShotPath;
 // --size: the picture shrunk to fit ShotSize x ShotSize; 0 keeps 640 x 480.
 extern int ShotSize;
 
+// Whether the map on show is reloaded when its file changes: unless
+// --no-watch is given.
+extern bool WatchMap;
+
 // Reads the arguments after the program's name. Returns -1 when the program
 // should go on, or the exit status when it should end at once: 0 after
 // --help (usage on stdout), 2 for anything it does not understand (usage on

@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include <new>
 
@@ -198,6 +199,7 @@ int LoadViewData() {
 void ShowMessage(const char* message) {
   if (MessagesOnStderr) {
     fprintf(stderr, "%s\n", message);
+    OutputDebugStringA((std::string(message) + "\n").c_str());  // Windows has no stderr to see
   } else {
     MessageBoxA(nullptr, message, nullptr, MB_OK);
   }

@@ -136,8 +136,8 @@ struct Level {
 extern struct Level Level;
 
 // Shows a message the user must see: in a box with one OK button, or on
-// stderr while MessagesOnStderr is set (for `mivo --info`, which opens no
-// window).
+// stderr (and to a debugger) while MessagesOnStderr is set (for `mivo
+// --info`, which opens no window, and for reloads as the file changes).
 extern bool MessagesOnStderr;
 void ShowMessage(const char* message);
 

@@ -1,5 +1,5 @@
-// The calls of the SDL stand-in that need no window: the message box and
-// renaming a file.
+// The calls of the SDL stand-in that need no window: the message box, the
+// debugger's output and renaming a file.
 #ifndef _WIN32
 
 #include <SDL.h>
@@ -33,5 +33,7 @@ BOOL WINAPI MoveFileExA(LPCSTR existingName, LPCSTR newName, DWORD flags) {
   }
   return rename(existingName, newName) == 0 ? TRUE : FALSE;
 }
+
+void WINAPI OutputDebugStringA(LPCSTR) {}
 
 #endif  // _WIN32

@@ -6,10 +6,14 @@
 // - GetMessageA takes no filter: pass (msg, nullptr, 0, 0); anything else
 //   returns -1. It also returns -1, instead of waiting forever, when no
 //   window exists and nothing is queued.
-// - Only the Esc, Backspace, Tab and Enter keys (the keys Windows turns
-//   into characters but SDL gives no text for) and F12 give WM_KEYDOWN;
-//   every other character arrives as WM_CHAR straight from the text SDL
-//   reports. There is no WM_KEYUP, no mouse message and no WM_ERASEBKGND.
+// - Only the Esc, Backspace, Tab and Enter keys (the keys Windows turns into
+//   characters but SDL gives no text for), the four arrows, Page Up, Page
+//   Down and F12 give WM_KEYDOWN; every other character arrives as WM_CHAR
+//   straight from the text SDL reports. There is no WM_KEYUP and no
+//   WM_ERASEBKGND.
+// - Of the mouse there are the left button, moves and the wheel; no other
+//   button, no WM_CAPTURECHANGED.
+// - Timers belong to the window and have no TIMERPROC.
 // - The window's frame, if a window manager adds one, lies outside the
 //   requested size: the client area is the size CreateWindowExA was given.
 // - Files dropped together arrive as one WM_DROPFILES naming them all, as
@@ -71,6 +75,7 @@ constexpr LPARAM MAKELPARAM(WORD low, WORD high) {
 #define MAKEINTRESOURCEA(i) ((LPSTR)(ULONG_PTR)(WORD)(i))
 
 typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
+typedef void(CALLBACK* TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
 
 // Unlike Win32's, every field starts at zero, so designated initialisers may
 // leave fields out without a warning.
@@ -137,6 +142,27 @@ struct PIXELFORMATDESCRIPTOR {
   DWORD dwVisibleMask = 0;
   DWORD dwDamageMask = 0;
 };
+// 100-nanosecond intervals since 1601-01-01 (UTC).
+struct FILETIME {
+  DWORD dwLowDateTime = 0;
+  DWORD dwHighDateTime = 0;
+};
+
+struct WIN32_FILE_ATTRIBUTE_DATA {
+  DWORD dwFileAttributes = 0;
+  FILETIME ftCreationTime{};  // zero where the file system keeps none
+  FILETIME ftLastAccessTime{};
+  FILETIME ftLastWriteTime{};
+  DWORD nFileSizeHigh = 0;
+  DWORD nFileSizeLow = 0;
+};
+
+enum GET_FILEEX_INFO_LEVELS { GetFileExInfoStandard, GetFileExMaxInfoLevel };
+
+constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x01;
+constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
+constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
+
 static_assert(sizeof(PIXELFORMATDESCRIPTOR) == 40);
 static_assert(offsetof(PIXELFORMATDESCRIPTOR, iPixelType) == 8);
 static_assert(offsetof(PIXELFORMATDESCRIPTOR, cDepthBits) == 23);
@@ -151,7 +177,23 @@ constexpr UINT WM_CLOSE = 0x0010;
 constexpr UINT WM_QUIT = 0x0012;
 constexpr UINT WM_KEYDOWN = 0x0100;
 constexpr UINT WM_CHAR = 0x0102;
-constexpr UINT WM_DROPFILES = 0x0233;  // wParam: the HDROP
+constexpr UINT WM_TIMER = 0x0113;        // wParam: the timer's id
+constexpr UINT WM_MOUSEMOVE = 0x0200;    // wParam: MK_ flags; lParam: client x, y
+constexpr UINT WM_LBUTTONDOWN = 0x0201;  //   as WM_MOUSEMOVE
+constexpr UINT WM_LBUTTONUP = 0x0202;    //   as WM_MOUSEMOVE
+constexpr UINT WM_MOUSEWHEEL = 0x020A;   // wParam: MK_ flags, delta above; lParam: screen x, y
+constexpr UINT WM_DROPFILES = 0x0233;    // wParam: the HDROP
+
+// The buttons and keys held, in the low word of a mouse message's wParam.
+constexpr WPARAM MK_LBUTTON = 0x0001;
+constexpr WPARAM MK_RBUTTON = 0x0002;
+constexpr WPARAM MK_SHIFT = 0x0004;
+constexpr WPARAM MK_CONTROL = 0x0008;
+constexpr WPARAM MK_MBUTTON = 0x0010;
+
+// A notch of the wheel; a turn away from the user is positive.
+constexpr int WHEEL_DELTA = 120;
+constexpr short GET_WHEEL_DELTA_WPARAM(WPARAM wParam) { return static_cast<short>(HIWORD(wParam)); }
 
 // WM_SIZE's wParam.
 constexpr WPARAM SIZE_RESTORED = 0;
@@ -163,6 +205,12 @@ constexpr WPARAM VK_TAB = 0x09;
 constexpr WPARAM VK_RETURN = 0x0D;
 constexpr WPARAM VK_ESCAPE = 0x1B;
 constexpr WPARAM VK_F12 = 0x7B;
+constexpr WPARAM VK_PRIOR = 0x21;  // Page Up
+constexpr WPARAM VK_NEXT = 0x22;   // Page Down
+constexpr WPARAM VK_LEFT = 0x25;
+constexpr WPARAM VK_UP = 0x26;
+constexpr WPARAM VK_RIGHT = 0x27;
+constexpr WPARAM VK_DOWN = 0x28;
 
 // Class and window styles. Of the window styles only WS_THICKFRAME (the
 // window can be resized) and WS_VISIBLE change anything here.
@@ -236,9 +284,11 @@ BOOL WINAPI UpdateWindow(HWND window);
 
 // Takes the next message: first those TranslateMessage queued, then the quit
 // request (returns 0, its code in wParam), then the window's input (WM_CHAR,
-// WM_KEYDOWN, WM_SIZE, WM_CLOSE, WM_DROPFILES), then WM_PAINT when the
-// window is visible and partly invalid, so repaints coalesce. Waits when
-// there is none.
+// WM_KEYDOWN, the mouse's, WM_SIZE, WM_CLOSE, WM_DROPFILES), then WM_PAINT
+// when the window is visible and partly invalid, so repaints coalesce, then
+// WM_TIMER for a timer that is due. Waits, without using the processor,
+// when there is none. Successive mouse moves with the same buttons held
+// coalesce into the last.
 BOOL WINAPI GetMessageA(MSG* msg, HWND window, UINT firstMessage, UINT lastMessage);
 
 // For WM_KEYDOWN of Esc, Backspace, Tab or Enter, queues the WM_CHAR of the
@@ -277,6 +327,31 @@ BOOL WINAPI ValidateRect(HWND window, const RECT* rect);
 // The arrow cursor for (nullptr, IDC_ARROW), the only cursor there is
 // (and what SDL shows anyway); null for anything else.
 HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name);
+
+// Gives the mouse to the window, so its messages keep coming while a button
+// is held outside it. Returns the window that had it, or null.
+HWND WINAPI SetCapture(HWND window);
+BOOL WINAPI ReleaseCapture();
+
+// --- Timers and time ---
+
+// Sends the window WM_TIMER with `id` every `elapse` milliseconds (10 at
+// least), when nothing else is waiting; a timer of the same id is replaced.
+// Timers end with their window. Returns nonzero; 0 for a dead window or a
+// TIMERPROC, which is not offered.
+UINT_PTR WINAPI SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC procedure);
+
+// Milliseconds since the layer started; wraps after 49.7 days.
+DWORD WINAPI GetTickCount();
+
+// --- Files ---
+
+// The file's attributes, size and times (GetFileExInfoStandard only); FALSE
+// when there is no such file or folder.
+BOOL WINAPI GetFileAttributesExA(LPCSTR name, GET_FILEEX_INFO_LEVELS level, LPVOID information);
+
+// For a debugger, which is never attached here: does nothing.
+void WINAPI OutputDebugStringA(LPCSTR text);
 
 // --- Dropped files ---
 

@@ -5,6 +5,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -45,6 +46,17 @@ std::map<uintptr_t, std::vector<std::string>> Drops;
 // The files of the drop SDL is delivering, one event each, until it says
 // the drop is complete.
 std::vector<std::string> DroppedFiles;
+
+// The window's timers, by id.
+struct Timer {
+  UINT elapse;  // milliseconds
+  Uint64 due;   // SDL_GetTicks64()
+};
+std::map<UINT_PTR, Timer> Timers;
+
+// The mouse buttons held, as SDL's button mask, followed through its events.
+Uint32 HeldButtons;
+bool Captured;  // SetCapture
 
 uintptr_t LastHandle = 0x10000;
 
@@ -197,7 +209,8 @@ void QueueText(const char* text) {
   }
 }
 
-// The keys Windows turns into characters but SDL gives no text for, and F12.
+// The keys Windows turns into characters but SDL gives no text for, the
+// keys that move without being characters, and F12.
 WPARAM VirtualKeyOf(SDL_Keycode key) {
   switch (key) {
     case SDLK_ESCAPE: return VK_ESCAPE;
@@ -206,6 +219,12 @@ WPARAM VirtualKeyOf(SDL_Keycode key) {
     case SDLK_RETURN:
     case SDLK_KP_ENTER: return VK_RETURN;
     case SDLK_F12: return VK_F12;
+    case SDLK_PAGEUP: return VK_PRIOR;
+    case SDLK_PAGEDOWN: return VK_NEXT;
+    case SDLK_LEFT: return VK_LEFT;
+    case SDLK_UP: return VK_UP;
+    case SDLK_RIGHT: return VK_RIGHT;
+    case SDLK_DOWN: return VK_DOWN;
     default: return 0;
   }
 }
@@ -225,6 +244,67 @@ void Resized(int width, int height) {
 // Key and text events name the window with the keyboard, or none when no
 // window has it; either way they are the one window's.
 bool ForMainWindow(Uint32 windowId) { return windowId == 0 || windowId == MainWindow.sdlWindowId; }
+
+// A mouse message's wParam: the buttons held and Shift and Ctrl.
+WPARAM MouseKeys() {
+  WPARAM keys = 0;
+  if ((HeldButtons & SDL_BUTTON_LMASK) != 0) keys |= MK_LBUTTON;
+  if ((HeldButtons & SDL_BUTTON_RMASK) != 0) keys |= MK_RBUTTON;
+  if ((HeldButtons & SDL_BUTTON_MMASK) != 0) keys |= MK_MBUTTON;
+  const SDL_Keymod mod = SDL_GetModState();
+  if ((mod & KMOD_SHIFT) != 0) keys |= MK_SHIFT;
+  if ((mod & KMOD_CTRL) != 0) keys |= MK_CONTROL;
+  return keys;
+}
+
+LPARAM PointParam(int x, int y) {
+  return MAKELPARAM(static_cast<WORD>(std::clamp(x, -0x8000, 0x7FFF)),
+                    static_cast<WORD>(std::clamp(y, -0x8000, 0x7FFF)));
+}
+
+void TranslateMouse(const SDL_Event& event) {
+  switch (event.type) {
+    case SDL_MOUSEMOTION: {
+      if (!ForMainWindow(event.motion.windowID)) return;
+      HeldButtons = event.motion.state;
+      const MSG move = MessageFor(MainWindow.handle, WM_MOUSEMOVE, MouseKeys(),
+                                  PointParam(event.motion.x, event.motion.y));
+      // Windows keeps one move waiting, the latest.
+      std::deque<MSG>& input = Messages.input;
+      if (!input.empty() && input.back().message == WM_MOUSEMOVE &&
+          input.back().wParam == move.wParam) {
+        input.back() = move;
+      } else {
+        input.push_back(move);
+      }
+      return;
+    }
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: {
+      const bool down = event.type == SDL_MOUSEBUTTONDOWN;
+      const Uint32 mask = SDL_BUTTON(event.button.button);
+      HeldButtons = down ? HeldButtons | mask : HeldButtons & ~mask;
+      if (event.button.button != SDL_BUTTON_LEFT || !ForMainWindow(event.button.windowID)) return;
+      QueueInput(down ? WM_LBUTTONDOWN : WM_LBUTTONUP, MouseKeys(),
+                 PointParam(event.button.x, event.button.y));
+      return;
+    }
+    case SDL_MOUSEWHEEL: {
+      if (!ForMainWindow(event.wheel.windowID)) return;
+      float notches = event.wheel.preciseY;
+      if (event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) notches = -notches;
+      const long delta = std::clamp(std::lround(notches * WHEEL_DELTA), -0x8000L, 0x7FFFL);
+      if (delta == 0) return;
+      int x = 0, y = 0;
+      SDL_GetGlobalMouseState(&x, &y);
+      QueueInput(WM_MOUSEWHEEL, MouseKeys() | WPARAM{static_cast<WORD>(delta)} << 16,
+                 PointParam(x, y));
+      return;
+    }
+    default:
+      return;
+  }
+}
 
 // Collects the files of one drop and queues them as one WM_DROPFILES when
 // the drop is complete, if the window takes files.
@@ -281,6 +361,7 @@ void TranslateEvent(const SDL_Event& event) {
       break;
     }
     default:
+      TranslateMouse(event);
       break;
   }
 }
@@ -297,15 +378,39 @@ bool PumpEvents() {
   return any;
 }
 
-// Waits for SDL's next event; false when none can ever come.
+// Waits for SDL's next event, or until the next timer is due; false when
+// nothing can ever come.
 bool WaitForEvent() {
   if (SDL_WasInit(SDL_INIT_VIDEO) == 0) return false;
+  int timeout = -1;
+  const Uint64 now = SDL_GetTicks64();
+  for (const auto& [id, timer] : Timers) {
+    const int left = timer.due > now ? static_cast<int>(timer.due - now) : 0;
+    timeout = timeout < 0 ? left : std::min(timeout, left);
+  }
   SDL_Event event;
-  if (SDL_WaitEvent(&event) == 0) {
+  if (SDL_WaitEventTimeout(&event, timeout) == 0) {
+    if (timeout >= 0) return true;  // a timer is due, or SDL failed and the timer retries
     fprintf(stderr, "Waiting for SDL's events failed: %s\n", SDL_GetError());
     return false;
   }
   TranslateEvent(event);
+  return true;
+}
+
+// The WM_TIMER of the timer longest due, if any is; it is then due again
+// `elapse` from now, so a late one is not made up for.
+bool TakeDueTimer(MSG* msg) {
+  const Uint64 now = SDL_GetTicks64();
+  auto due = Timers.end();
+  for (auto timer = Timers.begin(); timer != Timers.end(); ++timer) {
+    if (timer->second.due <= now && (due == Timers.end() || timer->second.due < due->second.due)) {
+      due = timer;
+    }
+  }
+  if (due == Timers.end()) return false;
+  due->second.due = now + due->second.elapse;
+  *msg = MessageFor(MainWindow.handle, WM_TIMER, due->first, 0);
   return true;
 }
 
@@ -454,6 +559,7 @@ BOOL WINAPI GetMessageA(MSG* msg, HWND window, UINT firstMessage, UINT lastMessa
       *msg = MessageFor(MainWindow.handle, WM_PAINT, 0, 0);
       return TRUE;
     }
+    if (TakeDueTimer(msg)) return TRUE;
     // Nothing can come to a thread without a window; Win32 would wait forever.
     if (MainWindow.handle == nullptr || !WaitForEvent()) return -1;
   }
@@ -493,6 +599,8 @@ BOOL WINAPI DestroyWindow(HWND window) {
   Send(WM_DESTROY, 0, 0);  // the window still exists while its procedure runs
 
   DropMessagesFor(window);
+  Timers.clear();
+  ReleaseCapture();
   DeleteAllGlContexts();
   if (MainWindow.sdlWindow != nullptr) SDL_DestroyWindow(MainWindow.sdlWindow);
   MainWindow = PlatformWindow{};
@@ -533,6 +641,30 @@ BOOL WINAPI ValidateRect(HWND window, const RECT* rect) {
   if (rect == nullptr || Contains(*rect, MainWindow.invalidRect)) MainWindow.invalid = false;
   return TRUE;
 }
+
+HWND WINAPI SetCapture(HWND window) {
+  if (!IsLiveWindow(window)) return nullptr;
+  HWND before = Captured ? MainWindow.handle : nullptr;
+  // Drivers without a mouse (offscreen) cannot capture it; nothing is lost.
+  if (MainWindow.sdlWindow == nullptr || SDL_CaptureMouse(SDL_TRUE) != 0) SDL_ClearError();
+  Captured = true;
+  return before;
+}
+
+BOOL WINAPI ReleaseCapture() {
+  if (Captured && SDL_CaptureMouse(SDL_FALSE) != 0) SDL_ClearError();
+  Captured = false;
+  return TRUE;
+}
+
+UINT_PTR WINAPI SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC procedure) {
+  if (!IsLiveWindow(window) || MainWindow.destroying || procedure != nullptr) return 0;
+  elapse = std::clamp(elapse, 10u, 0x7FFFFFFFu);
+  Timers[id] = Timer{elapse, SDL_GetTicks64() + elapse};
+  return 1;
+}
+
+DWORD WINAPI GetTickCount() { return static_cast<DWORD>(SDL_GetTicks64()); }
 
 void WINAPI DragAcceptFiles(HWND window, BOOL accept) {
   if (IsLiveWindow(window)) MainWindow.acceptsFiles = accept != FALSE;

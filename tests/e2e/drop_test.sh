@@ -2,7 +2,10 @@
 # Maps dropped on the real program's window through X drag and drop: a good
 # one shows as a start with it does, whatever was on show; a damaged one, or
 # one too short to open, shows its message, and after OK the map on show is
-# still there and still moves with the keys.
+# still there and moves with the keys, the arrows and the mouse. Then its
+# file is rewritten, as a compiler does: each good map shows from the same
+# view, a damaged one is reported on stderr and ignored, and R reports it in
+# a box. No map file stays open.
 #
 #   tools/with_xvfb.sh tests/e2e/drop_test.sh MIVO DEMO_MAP MAPGEN
 source "$(dirname "$0")/lib.sh"
@@ -10,6 +13,7 @@ mivo=$1 map=$2
 "$3" room "$scratch/room.bsp" >/dev/null
 head -c 2000 "$map" >"$scratch/damaged.bsp"
 head -c 100 "$map" >"$scratch/short.bsp"
+cp "$map" "$scratch/watched.bsp"
 
 # Another map, moved, turned and drawn as wireframe, all of which the drop ends.
 start "$scratch/room.bsp"
@@ -17,7 +21,7 @@ await "$title"
 viewer_window=$main
 xdotool key Num_Lock
 keys KP_8 KP_4 KP_7
-drop "$main" "$map" || fail "the window did not take the map"
+drop "$main" "$scratch/watched.bsp" || fail "the window did not take the map"
 wait_for shows first || fail "the dropped map's first frame"
 
 for bad in damaged short; do
@@ -27,10 +31,28 @@ for bad in damaged short; do
   wait_for shows first || fail "the map on show is gone after the $bad map"
 done
 main=$viewer_window
-keys KP_8 KP_8 KP_4 KP_Add KP_1 KP_6 KP_6 KP_7
-wait_for shows wire || fail "the keys after the bad maps"
-# Of the four files, only the map on show is still open.
-open=$(find /proc/"$viewer"/fd -lname '*.bsp' -printf '%l\n')
-[[ $open == "$(realpath "$map")" ]] || fail "files left open: $open"
+# 8 8 4 + 1 6 6 7: an arrow, a wheel notch, a drag of 160 pixels, Page Up ...
+keys Up
+xdotool mousemove 320 240 click 4 mousedown 1 mousemove 160 240 mouseup 1
+keys Prior KP_1 Right
+xdotool mousedown 1 mousemove 320 240 mouseup 1
+keys KP_7
+wait_for shows wire || fail "the keys and the mouse after the bad maps"
+
+cp "$scratch/room.bsp" "$scratch/watched.bsp"
+wait_for eval '! shows wire' || fail "the rewritten map did not show"
+shot 640x480+0+0 "$scratch/room-wire.png"
+head -c 2000 "$map" >"$scratch/watched.bsp"
+wait_for grep -qF "Error reading bsp file" "$scratch/stderr" || fail "no message on stderr"
+shows "$scratch/room-wire.png" && [[ -z $(window Error) ]] || fail "the damaged map was shown"
+cp "$map" "$scratch/new.bsp" && mv "$scratch/new.bsp" "$scratch/watched.bsp"
+wait_for shows wire || fail "the map moved over the file, from the same view"
+head -c 100 "$map" >"$scratch/watched.bsp"
+keys r
+await Error
+keys Return
+main=$viewer_window
+wait_for shows wire || fail "the map on show is gone after R"
+[[ -z $(find /proc/"$viewer"/fd -lname '*.bsp') ]] || fail "map files left open"
 keys Escape
 ended 0

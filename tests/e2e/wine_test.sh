@@ -3,21 +3,23 @@
 # frame and its frame after each typed key, which must be the Linux build's
 # (Wine gives the 640 x 480 window, frame included, a 632 x 453 client area
 # at (4, 23): the lower-left part of the Linux frame); F12's picture of
-# that; Esc and Alt+F4 (the close box's command) end it with 0; --shot's
-# picture, the Linux build's; the boxes of a missing map (1 after OK), a
-# picture that cannot be written (1), --help (0) and a bad option (2).
-# Exits 77, skipped, without Wine or without mivo.exe.
+# that; Esc and Alt+F4 (the close box's command) end it with 0; a map
+# rewritten on disk shows, a damaged one goes to the debugger's output and
+# is ignored; --shot's picture, the Linux build's; the boxes of a missing
+# map (1 after OK), a picture that cannot be written (1), --help (0) and a
+# bad option (2). Exits 77, skipped, without Wine or without mivo.exe.
 #
-#   tools/with_xvfb.sh tests/e2e/wine_test.sh MIVO_EXE MIVO MAP
+#   tools/with_xvfb.sh tests/e2e/wine_test.sh MIVO_EXE MIVO MAP MAPGEN
 wine=/usr/lib/wine/wine64
 [[ -x $wine && -f ${1:-} ]] || { echo "Skipped: needs Wine ($wine) and mivo.exe (${1:-})"; exit 77; }
 source "$(dirname "$0")/lib.sh"
-exe=$(realpath "$1") linux=$(realpath "$2") map=$(realpath "$3")
+exe=$(realpath "$1") linux=$(realpath "$2") map=$(realpath "$3") demo=$(realpath "$3")
 [[ -f ${MIVO_REAL_MAPS:-/none}/libre-e1m1.bsp ]] && map=$MIVO_REAL_MAPS/libre-e1m1.bsp
 unset SDL_VIDEODRIVER
 # A fresh prefix that offers to install nothing; Wine traces only the text
-# of its message boxes, which is how the test reads them.
-export WINEPREFIX=$scratch/prefix WINEDEBUG=-all,trace+msgbox WINEDLLOVERRIDES="mscoree,mshtml="
+# of its message boxes and of OutputDebugStringA, which is how the test reads them.
+export WINEPREFIX=$scratch/prefix WINEDEBUG=-all,trace+msgbox,warn+debugstr \
+  WINEDLLOVERRIDES="mscoree,mshtml="
 trap '/usr/lib/wine/wineserver -k; rm -rf "$scratch"; jobs -p | xargs -r kill -9' EXIT
 # A path with spaces, which must arrive as one argument.
 mkdir "$scratch/my maps" && ln -s "$(realpath "$map")" "$scratch/my maps/the map.bsp"
@@ -56,6 +58,20 @@ for end in Escape alt+F4; do
   keys "$end"
   ended 0
 done
+
+# The room rewritten as the demo map, which shows from the room's (the same)
+# starting view; then damaged, which changes nothing on the screen.
+"$4" room "$scratch/watched.bsp" >/dev/null
+convert "$frames/first.png" -crop 632x453+0+27 +repage "$scratch/first.png"
+start "$exe" "$scratch/watched.bsp"
+await "$title"
+cp "$demo" "$scratch/watched.bsp"
+wait_for shows "$scratch/first.png" 632x453+4+23 || fail "the rewritten map did not show"
+head -c 2000 "$demo" >"$scratch/watched.bsp"
+wait_for grep -q "debugstr.*Error reading bsp file" "$scratch/stderr" || fail "no debug output"
+shows "$scratch/first.png" 632x453+4+23 && [[ -z $(window Error) ]] || fail "the damaged map showed"
+keys Escape
+ended 0
 
 # box TITLE TEXT STATUS ARGS...: the program shows TEXT in a box; OK ends it with STATUS.
 box() {

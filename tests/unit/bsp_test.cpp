@@ -10,6 +10,7 @@
 #include <functional>
 #include <tuple>
 
+#include "app/watch.h"
 #include "bsp/level.h"
 #include "bsp/pak.h"
 #include "tests/unit/support.h"
@@ -355,4 +356,38 @@ TEST(Entities, PlayerStartIsTheFirstInfoPlayerStartElseDeathmatch) {
   }
   EXPECT_FALSE(FindPlayerStart(cases[0].text.data(), cases[0].text.size() - 1).found)
       << "cut before its closing brace";
+}
+
+TEST(Watch, AChangeCountsOnceTheFileHasStayedTheSameForHalfASecond) {
+  namespace fs = std::filesystem;
+  const std::string file = testing::TempDir() + "mivo-watched-" + std::to_string(getpid()),
+                    other = file + ".new";
+  const auto write = [](const std::string& path, const char* text) {
+    fs::remove(path);
+    WriteBspFile(path, Bytes(text, text + strlen(text)));
+  };
+  // Another file of the same size and time, made later: moved over, only its
+  // creation time tells it apart.
+  write(other, "one");
+  do write(file, "one");
+  while (FileStateOf(file).created.dwLowDateTime == FileStateOf(other).created.dwLowDateTime);
+  fs::last_write_time(other, fs::last_write_time(file));
+  WatchFile(file, FileStateOf(file));
+  const struct {
+    std::function<void()> change;
+    DWORD now;
+    int reload;
+  } steps[] = {{nullptr, 0, 0},
+               {[&] { fs::rename(other, file); }, 1000, 0}, {nullptr, 1500, 1},
+               {[&] { write(file, "two"); }, 2000, 0},  // written in steps
+               {[&] { write(file, "two, three"); }, 2400, 0},
+               {nullptr, 2899, 0}, {nullptr, 2900, 1}, {nullptr, 5000, 0},
+               {[&] { fs::remove(file); }, 6000, 0}, {nullptr, 6500, 1}, {nullptr, 9000, 0},
+               {[&] { write(file, "one"); }, 10000, 0}, {nullptr, 10500, 1}};
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.now);
+    if (step.change) step.change();
+    EXPECT_EQ(PollWatchedFile(step.now), step.reload);
+  }
+  fs::remove(file);
 }

@@ -134,6 +134,24 @@ TEST_F(Window, TextAndKeysBecomeCharactersAndQuitClosesTheWindow) {
   DestroyWindow(next);
 }
 
+TEST_F(Window, MouseMovesCoalesceAndATimerComesOnceDue) {
+  Log.clear();
+  SDL_Event motion{.type = SDL_MOUSEMOTION};
+  for (int x : {30, -5}) {  // the move waiting takes the next, outside the window too
+    motion.motion.x = x;
+    Push(motion);
+  }
+  EXPECT_EQ(SetTimer(window, 4, 10, [](HWND, UINT, UINT_PTR, DWORD) {}), 0u) << "no TIMERPROC";
+  ASSERT_EQ(SetTimer(window, 5, 10, nullptr), 1u);
+  const DWORD start = GetTickCount();
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0 && msg.message != WM_TIMER) DispatchMessageA(&msg);
+  EXPECT_EQ(msg.wParam, 5u);
+  EXPECT_GE(GetTickCount() - start, 10u);
+  EXPECT_EQ(Log, (std::vector<Logged>{{WM_MOUSEMOVE, 0, MAKELPARAM(WORD(-5), 0)}}));
+  DestroyWindow(window);
+}
+
 TEST_F(Window, RefusesWhatItCannotDo) {
   // The fixture's class, named in other case: class names ignore case.
   const std::string name = "TEST" + std::to_string(reinterpret_cast<uintptr_t>(&LoggingProc));

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <filesystem>
 #include <functional>
+#include <vector>
 
 #include "app/app.h"
 #include "app/options.h"
@@ -658,6 +659,12 @@ namespace {
 
 using Matrix = std::array<float, 16>;
 
+struct Step {
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+};
+
 Matrix Modelview() {
   Matrix m;
   glGetFloatv(GL_MODELVIEW_MATRIX, m.data());
@@ -673,11 +680,18 @@ class Keys : public testing::Test {
   }
   void TearDown() override { DestroyWindow(window); }
 
-  // The view after typing `characters` from the starting view.
+  // The view after typing `characters`, or after the messages `steps`,
+  // from the starting view.
   Matrix ViewAfter(const std::string& characters) {
     glLoadIdentity();
     PlaceCamera();
     for (char c : characters) WindowProc(window, WM_CHAR, static_cast<unsigned char>(c), 0);
+    return Modelview();
+  }
+  Matrix ViewAfter(const std::vector<Step>& steps) {
+    glLoadIdentity();
+    PlaceCamera();
+    for (const Step& s : steps) WindowProc(window, s.message, s.wParam, s.lParam);
     return Modelview();
   }
 
@@ -738,9 +752,58 @@ TEST_F(Keys, CommandsAskForARepaintAndOthersDoNothing) {
     EXPECT_TRUE(MainWindow.invalid) << c;
   }
   EXPECT_EQ(views, "1 2 2T 0T 0 1 1T 1 ");
-  OpenDroppedMap(window, MIVO_DEMO_MAP);
+  ReplaceMap(window, MIVO_DEMO_MAP, kFreshView);
   EXPECT_EQ(View.light, kLitView);
   View = {kFlatView, false};
+}
+
+TEST_F(Keys, ArrowsWheelAndDragsGiveTheViewsOfTheKeys) {
+  const auto at = [](int x, int y) { return MAKELPARAM(WORD(x), WORD(y)); };
+  const auto wheel = [](int delta) { return WPARAM{WORD(delta)} << 16; };
+  const Step down = {WM_LBUTTONDOWN, MK_LBUTTON, at(300, 200)}, up = {WM_LBUTTONUP, 0, at(0, 0)};
+  struct Case {
+    const char* characters;
+    std::vector<Step> steps;
+  } cases[] = {
+      {"8", {{WM_KEYDOWN, VK_UP, 1}}}, {"2", {{WM_KEYDOWN, VK_DOWN, 1}}},
+      {"4", {{WM_KEYDOWN, VK_LEFT, 1}}}, {"6", {{WM_KEYDOWN, VK_RIGHT, 1}}},
+      {"+", {{WM_KEYDOWN, VK_PRIOR, 1}}}, {"-", {{WM_KEYDOWN, VK_NEXT, 1}}},
+      {"", {{WM_KEYDOWN, VK_RETURN, 1}, {WM_TIMER, 1, 0}}},
+      {"8", {{WM_MOUSEWHEEL, wheel(120), 0}}}, {"22", {{WM_MOUSEWHEEL, wheel(-240), 0}}},
+      {"", {{WM_MOUSEWHEEL, wheel(60), 0}}}, {"8", {{WM_MOUSEWHEEL, wheel(60), 0}}},
+      {"4", {down, {WM_MOUSEMOVE, MK_LBUTTON, at(140, 200)}, up}},
+      {"66",
+       {down, {WM_MOUSEMOVE, MK_LBUTTON, at(460, 200)}, {WM_MOUSEMOVE, MK_LBUTTON, at(620, 200)}}},
+      // Held from outside the window, or let go outside it: no drag.
+      {"", {up, {WM_MOUSEMOVE, MK_LBUTTON, at(0, 0)}, {WM_MOUSEMOVE, MK_LBUTTON, at(160, 0)}}},
+      {"", {down, {WM_MOUSEMOVE, 0, at(0, 0)}, {WM_MOUSEMOVE, MK_LBUTTON, at(160, 0)}}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.characters << ", " << c.steps.size() << " steps");
+    const Matrix want = ViewAfter(c.characters);
+    ValidateRect(window, nullptr);
+    EXPECT_EQ(ViewAfter(c.steps), want);
+    EXPECT_EQ(MainWindow.invalid, *c.characters != '\0');
+  }
+}
+
+TEST_F(Keys, APitchedViewTurnsAboutTheMapsVerticalAndKeepsItsPitch) {
+  const auto lookUp = [](int pixels) {  // a drag upwards
+    return std::vector<Step>{{WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(0, 5000)},
+                             {WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(0, WORD(5000 - pixels))}};
+  };
+  EXPECT_NEAR(ViewAfter(lookUp(480))[6], -0.5f, 1e-6f) << "30 degrees up";
+  for (int i = 0; i < 9; ++i) WindowProc(window, WM_CHAR, '4', 0);
+  // Turned 90 degrees left, the eye looks along the map's -x and still 30
+  // degrees up, which is where 8 flies: the matrix's third row is minus that
+  // direction. Its second column, the map's vertical seen from the eye, has
+  // no sideways lean: the horizon stays level.
+  const Matrix m = Modelview();
+  for (auto [i, value] : {std::pair{2, 0.8660254f}, {6, -0.5f}, {10, 0.0f}, {4, 0.0f}}) {
+    EXPECT_NEAR(m[i], value, 1e-5f) << i;
+  }
+  ViewAfter(lookUp(480));
+  WindowProc(window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(0, 3000));  // 125 degrees in all
+  EXPECT_NEAR(Modelview()[6], -std::sin(89 / 57.29578f), 1e-5f) << "at most 89 up";
 }
 
 TEST(AppDeathTest, PaletteFormatIsRefusedAndTheProgramEndsNormally) {
