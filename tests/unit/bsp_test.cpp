@@ -217,56 +217,49 @@ TEST_F(Bsp, PaksOpenTheirMapsAsTheGameFindsThemAndDamagedOnesSayWhy) {
 TEST_F(Bsp, ColouredLightAndThePaletteAreFoundWhereTheGameKeepsThem) {
   namespace fs = std::filesystem;
   const fs::path dir = fs::path(testing::TempDir()) / ("mivo-beside-" + std::to_string(getpid()));
-  fs::create_directories(dir / "mod" / "maps");
-  fs::create_directories(dir / "ID1" / "Gfx");
-  fs::create_directories(dir / "mod" / "gfx");
-  const std::string map = (dir / "mod" / "maps" / "m.bsp").string();
+  for (const char* folder : {"mod/maps", "mod/gfx", "ID1/Gfx"}) fs::create_directories(dir / folder);
+  const std::string map = (dir / "mod/maps/m.bsp").string();
   MapDraft draft = Room();
   draft.lighting = {1, 2, 3, 4};
   Bytes bytes = BspBytes(draft);
+  WriteBspFile(map, bytes);
   auto load = [](const std::string& path) {
     ResetMapState();
     EXPECT_EQ(OpenMap(path.c_str()) == 0 ? LoadLevel() : 1, 0) << path;
     return std::string(Level.light.source) + ", " + Level.paletteSource;
   };
-  auto lit = [](const char* magic, int32_t version, size_t samples) {
-    Bytes b(magic, magic + 4);
-    b.resize(8 + samples, 7);
-    memcpy(&b[4], &version, 4);
-    return b;
-  };
+  // A .lit file: "QLIT", version 1, 3 bytes for each of the 4 samples; one
+  // cut short, one of another version and one that is no .lit are passed over.
   const std::string mono = "mono (the light lump), ", coloured = "coloured (.lit file), ";
-  const struct {
-    Bytes file;
-    std::string outcome;
-  } lits[] = {{lit("QLIT", 1, 12), coloured}, {lit("QLIT", 1, 11), mono}, {lit("QLIT", 2, 12), mono},
-              {lit("QLIX", 1, 12), mono}};
-  for (const auto& [file, outcome] : lits) {
-    WriteBspFile((dir / "mod" / "maps" / "m.lit").string(), file);
-    WriteBspFile(map, bytes);
+  Bytes lit = {'Q', 'L', 'I', 'T', 1, 0, 0, 0};
+  lit.resize(20, 7);
+  Bytes cut = lit, version2 = lit, other = lit;
+  cut.pop_back(), version2[4] = 2, other[3] = 'X';
+  for (const auto& [file, outcome] :
+       {std::pair{lit, coloured}, {cut, mono}, {version2, mono}, {other, mono}}) {
+    WriteBspFile((dir / "mod/maps/m.lit").string(), file);
     EXPECT_EQ(load(map), outcome);
   }
   const Bytes palette(768, 0);
-  WriteBspFile((dir / "mod" / "pak2.pak").string(),
-               PakBytes({{"maps/p.bsp", bytes}, {"MAPS/P.LIT", lits[0].file}, {"gfx/palette.lmp", palette}}));
-  WriteBspFile((dir / "mod" / "gfx" / "palette.lmp").string(), palette);
+  WriteBspFile((dir / "mod/pak2.pak").string(),
+               PakBytes({{"maps/p.bsp", bytes}, {"MAPS/P.LIT", lit}, {"gfx/palette.lmp", palette}}));
   for (const char* pak : {"mod/pak0.pak", "mod/pak1.pak", "ID1/pak0.pak"}) {
     WriteBspFile((dir / pak).string(), PakBytes({{"GFX/PALETTE.LMP", palette}}));
   }
-  WriteBspFile((dir / "ID1" / "Gfx" / "palette.lmp").string(), palette);
-  EXPECT_EQ(load((dir / "mod" / "pak2.pak" / "maps" / "p.bsp").string()),
-            coloured + (dir / "mod" / "pak2.pak").string() + "/gfx/palette.lmp");
+  WriteBspFile((dir / "mod/gfx/palette.lmp").string(), palette);
+  WriteBspFile((dir / "ID1/Gfx/palette.lmp").string(), palette);
+  EXPECT_EQ(load((dir / "mod/pak2.pak/maps/p.bsp").string()),
+            coloured + (dir / "mod/pak2.pak/gfx/palette.lmp").string());
   // The map's own folder, its paks from the highest, then id1's: each
   // found until it is gone.
-  fs::remove(dir / "mod" / "pak2.pak");
+  fs::remove(dir / "mod/pak2.pak");
+  fs::remove(dir / "mod/maps/m.lit");
   for (const char* found : {"mod/gfx/palette.lmp", "mod/pak1.pak", "mod/pak0.pak", "ID1/Gfx/palette.lmp", "ID1/pak0.pak"}) {
     const std::string where = (dir / found).string();
-    EXPECT_EQ(load(map), mono + where + (fs::is_directory(dir / found) || where.ends_with(".pak") ? "/gfx/palette.lmp" : ""));
+    EXPECT_EQ(load(map), mono + where + (where.ends_with(".pak") ? "/gfx/palette.lmp" : ""));
     fs::remove(dir / found);
   }
-  EXPECT_EQ(load(map), mono);
-  // A BSPX directory running past the file is passed over.
-  fs::remove(dir / "mod" / "maps" / "m.lit");
+  // No palette; and a BSPX directory running past the file is passed over.
   const char bspx[] = "BSPX\xff\0\0\0";
   bytes.resize((bytes.size() + 3) / 4 * 4);
   bytes.insert(bytes.end(), bspx, bspx + 8);
