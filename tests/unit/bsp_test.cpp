@@ -231,8 +231,8 @@ TEST_F(Bsp, ColouredLightAndThePaletteAreFoundWhereTheGameKeepsThem) {
   // A .lit file: "QLIT", version 1, 3 bytes for each of the 4 samples; one
   // cut short, one of another version and one that is no .lit are passed over.
   const std::string mono = "mono (the light lump), ", coloured = "coloured (.lit file), ";
-  Bytes lit = {'Q', 'L', 'I', 'T', 1, 0, 0, 0};
-  lit.resize(20, 7);
+  Bytes lit(20, 7);
+  memcpy(lit.data(), "QLIT\1\0\0\0", 8);
   Bytes cut = lit, version2 = lit, other = lit;
   cut.pop_back(), version2[4] = 2, other[3] = 'X';
   for (const auto& [file, outcome] :
