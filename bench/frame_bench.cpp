@@ -100,12 +100,11 @@ void PrintSummary(const std::vector<BenchMap>& maps, const MedianReporter& repor
          "turned, unculled");
   for (const BenchMap& map : maps) {
     for (int view = 0; view < int(std::size(kViews)); ++view) {
+      if (view > 0 && !map.views) break;
       printf("%-24s %-6s", map.name.c_str(), kViews[view].name);
-      bool any = false;
       for (int turned = 0; turned < 2; ++turned) {
         for (int culled = 1; culled >= 0; --culled) {
           const auto* f = reporter.Find(Name(view, culled != 0, turned != 0, map));
-          any = any || f != nullptr;
           if (f == nullptr) {
             printf(" %18s", "");
           } else {
@@ -114,7 +113,6 @@ void PrintSummary(const std::vector<BenchMap>& maps, const MedianReporter& repor
         }
       }
       printf("\n");
-      if (!any) break;
     }
   }
   printf("\nMemory built at load (MB): surfaces and corners, light pages, textures\n");
