@@ -3,7 +3,8 @@
 // set is decoded once per leaf change and marked on the leaves and their
 // parent nodes with a number, not flags that would need clearing; the walk
 // then takes the marked nodes whose boxes meet the view, the nearer child
-// first, and each face once, marked with the frame's number.
+// first, and each face once, marked with the frame's number, unless its back
+// is to the eye or its own box lies outside the view.
 #include "view/cull.h"
 
 #include <cmath>
@@ -139,7 +140,8 @@ void AddFaceFacing(uint32_t face, const float eye[3], const Frustum& frustum) {
 // the visible set marked.
 void Walk(const Frustum& frustum, const float eye[3], bool useSet) {
   const Tree& tree = Level.tree;
-  std::vector<int32_t> pending{tree.headNode};
+  static std::vector<int32_t> pending;
+  pending.assign(1, tree.headNode);
   while (!pending.empty()) {
     const int32_t child = pending.back();
     pending.pop_back();
