@@ -105,7 +105,7 @@ void Compact(const std::vector<uint32_t>& faces, bool colors, bool textures, boo
   b.faces.clear();
   if (textures) {
     // By texture, faces without one first, each texture's in their order.
-    GroupCounts.assign(LevelTextures.textures.size() + 2, 0);
+    GroupCounts.assign(Level.textures.size() + 2, 0);
     for (uint32_t f : faces) ++GroupCounts[size_t(Level.surfaces[f].texture + 2)];
     for (size_t g = 1; g < GroupCounts.size(); ++g) GroupCounts[g] += GroupCounts[g - 1];
     b.faces.resize(faces.size());
@@ -153,10 +153,11 @@ void AddFan(size_t i, uint32_t* to) {
 template <typename Key, typename Bind>
 void DrawGroups(size_t groups, Key key, Bind bind) {
   GroupCounts.assign(groups + 1, 0);
+  // A group without a GL name (no context when the level loaded) draws nothing.
   for (uint32_t f : Frame.faces) {
     const Surface& s = Level.surfaces[f];
     const int k = key(s);
-    if (k >= 0) GroupCounts[size_t(k)] += 3 * (s.cornerCount - 2);
+    if (k >= 0 && size_t(k) < groups) GroupCounts[size_t(k)] += 3 * (s.cornerCount - 2);
   }
   GroupStarts.assign(groups + 1, 0);
   for (size_t g = 0; g < groups; ++g) GroupStarts[g + 1] = GroupStarts[g] + GroupCounts[g];
@@ -164,7 +165,7 @@ void DrawGroups(size_t groups, Key key, Bind bind) {
   for (size_t i = 0; i < Frame.faces.size(); ++i) {
     const Surface& s = Level.surfaces[Frame.faces[i]];
     const int k = key(s);
-    if (k < 0) continue;
+    if (k < 0 || size_t(k) >= groups) continue;
     AddFan(i, Indices.data() + GroupStarts[size_t(k)]);
     GroupStarts[size_t(k)] += 3 * (s.cornerCount - 2);
   }

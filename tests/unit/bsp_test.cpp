@@ -243,9 +243,8 @@ TEST_F(Bsp, ColouredLightAndThePaletteAreFoundWhereTheGameKeepsThem) {
   const Bytes palette(768, 0);
   WriteBspFile((dir / "mod/pak2.pak").string(),
                PakBytes({{"maps/p.bsp", bytes}, {"MAPS/P.LIT", lit}, {"gfx/palette.lmp", palette}}));
-  for (const char* pak : {"mod/pak0.pak", "mod/pak1.pak", "ID1/pak0.pak"}) {
+  for (const char* pak : {"mod/pak0.pak", "mod/pak1.pak", "ID1/pak0.pak"})
     WriteBspFile((dir / pak).string(), PakBytes({{"GFX/PALETTE.LMP", palette}}));
-  }
   WriteBspFile((dir / "mod/gfx/palette.lmp").string(), palette);
   WriteBspFile((dir / "ID1/Gfx/palette.lmp").string(), palette);
   EXPECT_EQ(load((dir / "mod/pak2.pak/maps/p.bsp").string()),

@@ -462,10 +462,7 @@ Hit Cast(const std::vector<Polygon>& polygons, const double eye[3], double yaw, 
 // s and t of a point on `face`, as the compilers compute them.
 void TextureSpace(int face, const double p[3], double st[2]) {
   const BspTexInfo& info = Level.texInfos[size_t(Level.faces[face].texInfo)];
-  for (int k = 0; k < 2; ++k) {
-    const float* axis = k == 0 ? info.s : info.t;
-    st[k] = p[0] * axis[0] + p[1] * axis[1] + p[2] * axis[2] + axis[3];
-  }
+  for (const float* a : {info.s, info.t}) *st++ = p[0] * a[0] + p[1] * a[1] + p[2] * a[2] + a[3];
 }
 
 // The light the compiler stored at `p` on the hit face (mono samples), each
