@@ -8,9 +8,8 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
-#include <string>
-
 #include <new>
+#include <string>
 
 #include "bsp/light.h"
 #include "bsp/surfaces.h"
