@@ -16,7 +16,7 @@
 #include "bsp/level.h"
 #include "bsp/pak.h"
 #include "platform/gl.h"
-#include "view/camera.h"
+#include "app/commands.h"
 #include "view/render.h"
 #include "view/upload.h"
 

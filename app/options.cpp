@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 #include "app/info.h"
 #include "view/views.h"
@@ -65,13 +66,44 @@ void PrintUsage([[maybe_unused]] FILE* stream, const char* program) {
 }
 
 // A --size: a whole number from 1 up.
-bool ReadSize(const char* text) {
+bool ReadSize(char** values) {
   char* end = nullptr;
   errno = 0;
-  long size = strtol(text, &end, 10);
-  if (errno != 0 || end == text || *end != '\0' || size < 1 || size > INT_MAX) return false;
+  long size = strtol(values[0], &end, 10);
+  if (errno != 0 || end == values[0] || *end != '\0' || size < 1 || size > INT_MAX) return false;
   ShotSize = static_cast<int>(size);
   return true;
+}
+
+// The options of the window and the picture, each given at most once. Each
+// takes `values` arguments after its name, none of which may be an option's
+// name (`--shot --no-watch` is a mistake, not a picture named --no-watch);
+// `take` checks and keeps them.
+struct Option {
+  const char* name;
+  int values;
+  bool (*take)(char** values);
+};
+const Option kOptions[] = {
+    {"--shot", 1, [](char** v) { return *(ShotPath = v[0]) != '\0'; }},
+    // Esc would quit before the first frame.
+    {"--keys", 1, [](char** v) { return strchr(StartKeys = v[0], 27) == nullptr; }},
+    {"--size", 1, ReadSize},
+    {"--view", 1, [](char** v) { return ParseViewName(v[0], &View) == 0; }},
+    {"--no-watch", 0, [](char**) {
+       WatchMap = false;
+       return true;
+     }},
+};
+
+bool IsOptionName(const char* text) {
+  if (strcmp(text, "--help") == 0 || strcmp(text, "-h") == 0 || strcmp(text, "--info") == 0) {
+    return true;
+  }
+  for (const Option& option : kOptions) {
+    if (strcmp(text, option.name) == 0) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -79,6 +111,11 @@ bool ReadSize(const char* text) {
 int ParseArguments(int argc, char** argv) {
   const char* program = argc > 0 ? argv[0] : "mivo";
   const char* path = nullptr;
+  bool given[std::size(kOptions)] = {};
+  auto usage = [program] {
+    PrintUsage(stderr, program);
+    return 2;
+  };
   for (int i = 1; i < argc; ++i) {
     const char* argument = argv[i];
     if (strcmp(argument, "--help") == 0 || strcmp(argument, "-h") == 0) {
@@ -86,44 +123,30 @@ int ParseArguments(int argc, char** argv) {
       return 0;
     }
     if (strcmp(argument, "--info") == 0 && i == 1 && argc == 3) return PrintInfo(argv[2]);
-    // The options that take a value take the next argument.
-    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-    if (value != nullptr && strcmp(argument, "--shot") == 0 && *value != '\0') {
-      ShotPath = argv[++i];
-      continue;
-    }
-    // Esc would quit before the first frame.
-    if (value != nullptr && strcmp(argument, "--keys") == 0 && strchr(value, 27) == nullptr) {
-      StartKeys = argv[++i];
-      continue;
-    }
-    if (value != nullptr && strcmp(argument, "--size") == 0 && ReadSize(value)) {
-      ++i;
-      continue;
-    }
-    if (value != nullptr && strcmp(argument, "--view") == 0 && ParseViewName(value, &View) == 0) {
-      ++i;
-      continue;
-    }
     // "--" ends the options, so a map whose name starts with "-" can open.
     if (strcmp(argument, "--") == 0 && i + 1 == argc - 1 && path == nullptr) {
       path = argv[++i];
       continue;
     }
-    if (strcmp(argument, "--no-watch") == 0) {
-      WatchMap = false;
+    const Option* option = nullptr;
+    for (const Option& known : kOptions) {
+      if (strcmp(argument, known.name) == 0) option = &known;
+    }
+    if (option == nullptr) {
+      if (argument[0] == '-' || path != nullptr) return usage();
+      path = argument;
       continue;
     }
-    if (argument[0] == '-' || path != nullptr) {
-      PrintUsage(stderr, program);
-      return 2;
+    bool& seen = given[option - kOptions];
+    if (seen || i + option->values >= argc) return usage();
+    for (int v = 1; v <= option->values; ++v) {
+      if (IsOptionName(argv[i + v])) return usage();
     }
-    path = argument;
+    if (!option->take(argv + i + 1)) return usage();
+    seen = true;
+    i += option->values;
   }
-  if (ShotSize != 0 && ShotPath == nullptr) {  // a size is for a picture
-    PrintUsage(stderr, program);
-    return 2;
-  }
+  if (ShotSize != 0 && ShotPath == nullptr) return usage();  // a size is for a picture
   if (path != nullptr) MapPath = path;
   return -1;
 }

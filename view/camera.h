@@ -1,9 +1,6 @@
-// Moving the view from the keyboard and the mouse. The camera is the
-// modelview matrix: a move or a turn multiplies a translation or a rotation
-// in front of it.
+// Moving the view. The camera is the modelview matrix: a move or a turn
+// multiplies a translation or a rotation in front of it.
 #pragma once
-
-#include "platform/win32.h"
 
 // Moves the eye by (dx, dy, dz) map units along its own axes.
 void MoveCamera(float dx, float dy, float dz);
@@ -16,16 +13,12 @@ void TurnCamera(float angle);
 // as 89 degrees from level.
 void TiltCamera(float angle);
 
-// Runs the command of one typed character and asks for a repaint after any
-// command but Esc; characters without a command do nothing.
-void OnKey(HWND window, int character);
+// The view's own commands, by typed character (already upper-cased): the
+// moves and turns of the key pad, wireframe (7, W), filled (9, F), the next
+// light view (L) and textures (T). Returns whether `character` is one of
+// them; any other character changes nothing.
+bool RunViewKey(int character);
 
-// The arrow keys, Page Up and Page Down (WM_KEYDOWN): the commands of 8, 2,
-// 4, 6, + and -. Other keys do nothing.
-void OnKeyDown(HWND window, WPARAM key);
-
-// WM_LBUTTONDOWN, WM_LBUTTONUP, WM_MOUSEMOVE and WM_MOUSEWHEEL: a drag with
-// the left button turns (1/16 degree a pixel) and tilts the view; each notch
-// of the wheel moves as 8 (away from the user) or 2 does. Asks for a repaint
-// when the view changed.
-void OnMouse(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// A drag of (dx, dy) pixels with the left button: right turns right and up
+// looks up, 1/16 degree a pixel.
+void DragCamera(int dx, int dy);

@@ -323,7 +323,7 @@ void DrawLevel() {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   if (Level.format != kBsp2Format && (IsFlatView() || Level.surfaces.empty())) {
     DrawFlatLoop();
-    return;
+  } else {
+    DrawSurfaces();
   }
-  DrawSurfaces();
 }

@@ -23,6 +23,11 @@ expect 2 "Usage:" a.bsp b.bsp
 expect 2 "Usage:" --view bright "$map"
 expect 2 "Usage:" --size 128 "$map"
 expect 2 "Usage:" --shot "$scratch/x.png" --size 0 "$map"
+# An option's value that is an option's name, and an option given twice.
+expect 2 "Usage:" --shot --no-watch "$map"
+expect 2 "Usage:" --shot "$scratch/a.png" --shot "$scratch/b.png" "$map"
+expect 2 "Usage:" --keys 8 --view lit --keys 2 "$map"
+[[ ! -e --no-watch && ! -e $scratch/b.png ]] || fail "a usage error wrote a picture"
 [[ ! -s $scratch/out ]] || fail "a usage error wrote to stdout"
 expect 1 "Error opening bsp file (not found?)" /nonexistent/maps/start.bsp
 head -c 2000 "$map" >"$scratch/cut.bsp"

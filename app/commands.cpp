@@ -1,0 +1,90 @@
+// Dispatching keys and the mouse: the program's own commands here, the
+// camera's and the view's in view/.
+#include "app/commands.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <utility>
+
+#include "app/app.h"
+#include "view/camera.h"
+
+namespace {
+
+// A drag with the left button, begun in the window: where the mouse was last.
+struct Drag {
+  bool active;
+  int x, y;
+};
+Drag Dragging;
+
+int WheelDelta;  // what the wheel turned short of a notch
+
+void Repaint(HWND window) {
+  RECT rect;
+  GetClientRect(window, &rect);
+  InvalidateRect(window, &rect, FALSE);
+}
+
+}  // namespace
+
+void OnKey(HWND window, int character) {
+  // Only "a" to "z" change; every other code stays as it is.
+  if (character >= 'a' && character <= 'z') character = character - 'a' + 'A';
+  switch (character) {
+    case 27:
+      Shutdown();
+      return;
+    case 'R':
+      ReloadMap(window);  // repaints when it has something new to show
+      return;
+    default:
+      if (!RunViewKey(character)) return;  // no command: no change and no repaint
+  }
+  Repaint(window);
+}
+
+void OnKeyDown(HWND window, WPARAM key) {
+  static const struct {
+    WPARAM key;
+    int character;
+  } kKeys[] = {{VK_UP, '8'},    {VK_DOWN, '2'},  {VK_LEFT, '4'},
+               {VK_RIGHT, '6'}, {VK_PRIOR, '+'}, {VK_NEXT, '-'}};
+  for (const auto& k : kKeys) {
+    if (k.key == key) OnKey(window, k.character);
+  }
+}
+
+void OnMouse(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  const int x = static_cast<int16_t>(LOWORD(static_cast<ULONG_PTR>(lParam)));
+  const int y = static_cast<int16_t>(HIWORD(static_cast<ULONG_PTR>(lParam)));
+  switch (message) {
+    case WM_LBUTTONDOWN:
+      Dragging = {true, x, y};
+      SetCapture(window);  // the drag goes on beyond the window's edge
+      return;
+    case WM_LBUTTONUP:
+      if (Dragging.active) ReleaseCapture();
+      Dragging.active = false;
+      return;
+    case WM_MOUSEMOVE: {
+      // A button let go elsewhere ends the drag too.
+      if ((wParam & MK_LBUTTON) == 0) Dragging.active = false;
+      if (!Dragging.active || (x == Dragging.x && y == Dragging.y)) return;
+      DragCamera(x - std::exchange(Dragging.x, x), y - std::exchange(Dragging.y, y));
+      break;
+    }
+    case WM_MOUSEWHEEL: {
+      // A wheel of finer steps adds up to notches.
+      WheelDelta += GET_WHEEL_DELTA_WPARAM(wParam);
+      const int notches = WheelDelta / WHEEL_DELTA;
+      WheelDelta -= notches * WHEEL_DELTA;
+      if (notches == 0) return;
+      for (int i = 0; i < std::abs(notches); ++i) RunViewKey(notches > 0 ? '8' : '2');
+      break;
+    }
+    default:
+      return;
+  }
+  Repaint(window);
+}
