@@ -57,6 +57,41 @@ void TiltCamera(float angle) {
   glMultMatrixf(saved);
 }
 
+void SetCamera(const float origin[3], float yaw, float pitch) {
+  glLoadIdentity();
+  pitch = std::clamp(pitch, -kMaxPitch, kMaxPitch);
+  if (pitch != 0.0f) glRotatef(-pitch, 1.0f, 0.0f, 0.0f);
+  if (yaw != 90.0f) glRotatef(90.0f - yaw, 0.0f, 1.0f, 0.0f);
+  glTranslatef(-origin[0], -origin[2], origin[1]);  // map (x, y, z) is GL (x, z, -y)
+}
+
+void EyeOf(const float m[16], float eye[3]) {
+  // The modelview matrix is a rotation R and a translation t, so the eye is
+  // -R^T t, in GL's axes.
+  float gl[3];
+  for (int k = 0; k < 3; ++k) {
+    gl[k] = -(m[4 * k] * m[12] + m[4 * k + 1] * m[13] + m[4 * k + 2] * m[14]);
+  }
+  eye[0] = gl[0];
+  eye[1] = -gl[2];
+  eye[2] = gl[1];
+}
+
+void CameraPosition(float origin[3], float* yaw, float* pitch) {
+  GLfloat m[16];
+  glGetFloatv(GL_MODELVIEW_MATRIX, m);
+  EyeOf(m, origin);
+  // The eye looks along -z of its own axes: minus the matrix's third row,
+  // in GL's axes; its level part gives the heading. Looking straight up or
+  // down it has none, and the second row's stands in.
+  double x = -m[2], y = m[10];  // map x and map y
+  if (std::fabs(x) + std::fabs(y) < 1e-6) x = m[1], y = -m[9];
+  double degrees = std::atan2(y, x) * kDegrees;
+  if (degrees < 0) degrees += 360.0;
+  *yaw = degrees >= 360.0 ? 0.0f : static_cast<float>(degrees);
+  *pitch = PitchOf(m);
+}
+
 bool RunViewKey(int character) {
   switch (character) {
     case '+':

@@ -12,6 +12,7 @@
 #include "bsp/level.h"
 #include "bsp/tree.h"
 #include "platform/gl.h"
+#include "view/camera.h"
 
 bool CullFaces = true;
 
@@ -54,15 +55,7 @@ Frustum ViewFrustum(float eye[3]) {
     const float sign = i % 2 == 0 ? 1.0f : -1.0f;
     for (int k = 0; k < 4; ++k) f.planes[i][k] = a[3][k] + sign * a[i / 2][k];
   }
-  // The eye: the modelview matrix is a rotation R and a translation t, so
-  // the eye is -R^T t, in GL's axes.
-  float gl[3];
-  for (int k = 0; k < 3; ++k) {
-    gl[k] = -(m[4 * k] * m[12] + m[4 * k + 1] * m[13] + m[4 * k + 2] * m[14]);
-  }
-  eye[0] = gl[0];
-  eye[1] = -gl[2];
-  eye[2] = gl[1];
+  EyeOf(m, eye);
   return f;
 }
 

@@ -9,6 +9,7 @@
 
 #include "bsp/level.h"
 #include "platform/gl.h"
+#include "view/camera.h"
 #include "view/cull.h"
 #include "view/upload.h"
 #include "view/views.h"
@@ -31,14 +32,8 @@ void SetupProjection() {
 
 void PlaceCamera() {
   const PlayerStart& start = Level.start;
-  if (!start.found) {
-    // Map point (544, 288, 32) is GL point (544, 32, -288).
-    glTranslatef(-544.0f, -32.0f, 288.0f);
-    return;
-  }
-  // The unturned view looks along +y, which is yaw 90.
-  if (start.angle != 90.0f) glRotatef(90.0f - start.angle, 0.0f, 1.0f, 0.0f);
-  glTranslatef(-start.origin[0], -start.origin[2], start.origin[1]);
+  static const float kFixedEye[3] = {544.0f, 288.0f, 32.0f};
+  SetCamera(start.found ? start.origin : kFixedEye, start.found ? start.angle : 90.0f, 0.0f);
 }
 
 namespace {
