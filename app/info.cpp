@@ -81,9 +81,7 @@ int PrintInfo(const char* path) {
   printf("world model: %d faces\nreferences: all sound\n", Level.worldModel.faceTotal);
   printf("brush entities: %zu shown in every view but flat\n", Level.brushes.size());
   printf("light: %s\n", Level.light.source != nullptr ? Level.light.source : "none (unlit)");
-  int usable = 0;
-  for (const Texture& texture : Level.textures) usable += texture.width > 0;
-  printf("textures: %d of %zu shown\n", usable, Level.textures.size());
+  printf("textures: %d of %d shown\n", Level.texturesShown, Level.textureEntryCount);
   printf("palette: %s\n", Level.paletteSource.empty() ? "none found" : Level.paletteSource.c_str());
   const Tree& tree = Level.tree;
   printf("leaves: %zu; visibility: %s\n", tree.leaves.size(),

@@ -26,6 +26,8 @@ namespace {
 const char kReadError[] = "Error reading bsp file (truncated or damaged?)";
 const char kReferenceError[] = "Error: bsp file is damaged (bad face, edge or vertex reference).";
 const char kTrianglesError[] = "Error allocating triangle arrays.";
+const char kSharedCornersError[] =
+    "Error: bsp file is damaged (its faces walk far more corners than it holds).";
 
 int Fail(const char* message) {
   ShowMessage(message);
@@ -132,8 +134,8 @@ int LoadRecords(Face*& faces, Edge*& edges, bool wide) {
   if ((wide ? ReadBsp2Vertices(Level.vertices) : ReadVertices(Level.vertices)) != 0) {
     return Fail(kReadError);
   }
-  if (wide && CornersOf(Level.worldModel.faceStart, Level.worldModel.faceTotal) > kMaxCorners) {
-    return Fail(kTrianglesError);
+  if (CornersOf(Level.worldModel.faceStart, Level.worldModel.faceTotal) > CornerBudget()) {
+    return Fail(kSharedCornersError);
   }
   if (!FacesAreSound(Level.worldModel.faceStart, Level.worldModel.faceTotal)) {
     return Fail(kReferenceError);
@@ -155,6 +157,9 @@ void ReleaseViewData() {
   Level.brushes = {};
   Level.light = {};
   Level.textures = {};
+  Level.textureEntryCount = 0;
+  Level.texturesShown = 0;
+  Level.palette = {};
   Level.paletteSource = {};
   Level.tree = {};
 }
@@ -183,6 +188,7 @@ int LoadViewData() {
     Level.start = entities.start;
     Level.brushes = std::move(entities.brushes);
     ReadLightSamples();
+    ReadLumpArray(kTexInfoLump, &Level.texInfos);
     ReadTextures();
     if (BuildSurfaces() != 0) throw std::bad_alloc();
     ReadTree();

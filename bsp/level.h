@@ -35,7 +35,7 @@ struct Surface {
   float mins[3];         // its box, in map axes
   float maxs[3];
   int32_t texture;       // into Level.textures; -1: none usable
-  int16_t lightPage;     // for kLightMapped
+  int32_t lightPage;     // for kLightMapped
   SurfaceLight light;
   bool sky;              // shown full bright in the textured views
   uint32_t drawnFrame;   // the frame that last put it in a draw list
@@ -50,25 +50,43 @@ struct Corners {
   std::vector<float> lightCoords;    // 2 a corner: in the face's light page
 };
 
+// A face's light: its state, and for a face with samples of its own, where
+// its grid lies (in samples, 16 texels apart) and where its block went.
+struct LightGrid {
+  SurfaceLight light;
+  bool dark;        // light mapped onto black: no samples of its own
+  int smin, tmin;   // the grid's first sample lies at s = 16 smin, t = 16 tmin
+  int width, height;
+  int styleCount;
+  uint64_t byteOffset;  // of its first sample
+  int page, x, y;       // its block, a border of one texel around the grid
+};
+
 // The light samples and what was made of them.
 struct LightData {
   std::vector<uint8_t> samples;  // one byte a sample, or red, green, blue
   int channels;                  // 1 or 3
   int offsetScale;               // a face's offset times this is a byte offset
   const char* source;            // for --info: where the samples came from
-  std::vector<uint8_t> pages;    // kLightPageSize squared RGB texels a page
+  std::vector<LightGrid> grids;  // placed, with samples of their own
   int pageCount;
+  std::vector<uint8_t> pages;    // kLightPageSize squared RGB texels a page, once filled
 };
 constexpr int kLightPageSize = 512;
 
-// A texture of the map, expanded through its palette; width 0 when it
-// cannot be shown (missing, stored outside the map, damaged, no palette).
+// A texture the faces name, kept as palette indices until a view first
+// shows textures; width 0 when it cannot be shown (missing, stored outside
+// the map, damaged, no palette).
 struct Texture {
   char name[17];
-  int width;   // of what is kept: a sky keeps only its right half
+  int32_t entry;  // in the textures lump's directory
+  int width;      // of what is shown: a sky shows only its right half
   int height;
-  std::vector<uint8_t> texels;   // RGB, row by row
-  std::vector<uint8_t> brights;  // RGBA: full-bright texels opaque, the rest clear; empty if none
+  uint32_t indexWidth;             // of `indices`, the whole texture
+  std::vector<uint8_t> indices;    // level 0, one palette index a texel, row by row
+  std::vector<uint8_t> palette;    // its own 256 colours (version 30); empty: the game's
+  std::vector<uint8_t> texels;     // RGB, row by row, once expanded
+  std::vector<uint8_t> brights;    // RGBA: full-bright texels opaque, the rest clear; empty if none
 };
 
 // The tree the world model is cut into and which leaves see which, in one
@@ -126,7 +144,10 @@ struct Level {
   std::vector<BspModel> models;
   std::vector<BrushEntity> brushes;  // those whose model's faces are sound
   LightData light;
-  std::vector<Texture> textures;  // one per entry of the textures lump's directory
+  std::vector<Texture> textures;  // those the texture infos name, in directory order
+  int32_t textureEntryCount;      // entries in the textures lump's directory
+  int32_t texturesShown;          // of them, those that can be shown
+  std::vector<uint8_t> palette;   // the game's, 768 bytes; empty when none was found
   std::string paletteSource;      // for --info; empty when none was found
   Tree tree;
 };

@@ -82,6 +82,12 @@ void ReadLightSamples() {
   }
 }
 
+uint64_t LightTexelBudget() {
+  const LightData& light = Level.light;
+  return 4 * (light.samples.size() / size_t(std::max(light.channels, 1))) +
+         4 * uint64_t{kLightPageSize} * kLightPageSize;
+}
+
 LightGrid LightGridOf(bool haveTexInfo, bool special, const uint8_t styles[4],
                       int32_t lightOffset, float sMin, float sMax, float tMin, float tMax) {
   LightGrid grid{};
@@ -119,9 +125,10 @@ LightGrid LightGridOf(bool haveTexInfo, bool special, const uint8_t styles[4],
   return grid;
 }
 
-void PackLightMaps(std::vector<LightGrid*>& grids) {
+void PlaceLightMaps(std::vector<LightGrid*>& grids) {
   LightData& light = Level.light;
   light.pages.clear();
+  light.grids.clear();
   light.pageCount = 0;
   if (grids.empty()) return;
   // Tallest first into shelves, left to right: quick, and close enough to
@@ -134,9 +141,7 @@ void PackLightMaps(std::vector<LightGrid*>& grids) {
   std::stable_sort(order.begin(), order.end(),
                    [](const LightGrid* a, const LightGrid* b) { return a->height > b->height; });
   constexpr int kPage = kLightPageSize;
-  constexpr size_t kPageBytes = size_t{kPage} * kPage * 3;
   int x = 3, y = 0, shelf = 3, page = 0;
-  light.pages.assign(kPageBytes, 0);
   light.pageCount = 1;
   for (LightGrid* grid : order) {
     const int w = grid->width + 2, h = grid->height + 2;
@@ -148,7 +153,6 @@ void PackLightMaps(std::vector<LightGrid*>& grids) {
     if (y + h > kPage) {
       x = y = shelf = 0;
       ++page;
-      light.pages.resize(light.pages.size() + kPageBytes, 0);
       ++light.pageCount;
     }
     grid->page = page;
@@ -156,29 +160,37 @@ void PackLightMaps(std::vector<LightGrid*>& grids) {
     grid->y = y;
     x += w;
     shelf = std::max(shelf, h);
+    light.grids.push_back(*grid);
   }
-  // Fill each block: every style's samples summed and capped, grey for
-  // mono samples; then the border repeats the nearest sample.
+  for (LightGrid* grid : grids) {
+    if (grid->dark) grid->page = grid->x = grid->y = 0;  // the black 3 x 3 block at the corner
+  }
+}
+
+void FillLightPages() {
+  LightData& light = Level.light;
+  constexpr size_t kPageBytes = size_t{kLightPageSize} * kLightPageSize * 3;
+  if (!light.pages.empty() || light.pageCount == 0) return;
+  light.pages.assign(size_t(light.pageCount) * kPageBytes, 0);
+  // Each block: every style's samples summed and capped, grey for mono
+  // samples; then the border repeats the nearest sample.
   const size_t channels = size_t(light.channels);
   std::vector<uint16_t> sums;
-  for (const LightGrid* grid : order) {
-    const size_t w = size_t(grid->width), h = size_t(grid->height), n = w * h * channels;
-    const uint8_t* samples = light.samples.data() + grid->byteOffset;
+  for (const LightGrid& grid : light.grids) {
+    const size_t w = size_t(grid.width), h = size_t(grid.height), n = w * h * channels;
+    const uint8_t* samples = light.samples.data() + grid.byteOffset;
     sums.assign(samples, samples + n);
-    for (int k = 1; k < grid->styleCount; ++k) {
+    for (int k = 1; k < grid.styleCount; ++k) {
       for (size_t i = 0; i < n; ++i) sums[i] = uint16_t(sums[i] + samples[size_t(k) * n + i]);
     }
-    uint8_t* block = light.pages.data() + size_t(grid->page) * kPageBytes;
+    uint8_t* block = light.pages.data() + size_t(grid.page) * kPageBytes;
     for (size_t j = 0; j < h + 2; ++j) {
       const uint16_t* row = sums.data() + std::clamp<size_t>(j, 1, h) * w * channels - w * channels;
-      uint8_t* texel = block + ((size_t(grid->y) + j) * kPage + size_t(grid->x)) * 3;
+      uint8_t* texel = block + ((size_t(grid.y) + j) * kLightPageSize + size_t(grid.x)) * 3;
       for (size_t i = 0; i < w + 2; ++i, texel += 3) {
         const uint16_t* sample = row + (std::clamp<size_t>(i, 1, w) - 1) * channels;
         for (size_t c = 0; c < 3; ++c) texel[c] = uint8_t(std::min<int>(sample[channels == 3 ? c : 0], 255));
       }
     }
-  }
-  for (LightGrid* grid : grids) {
-    if (grid->dark) grid->page = grid->x = grid->y = 0;  // the black 3 x 3 block at the corner
   }
 }

@@ -5,7 +5,8 @@
 //
 //   ReadLightSamples();                      once, after the faces are loaded
 //   grid = LightGridOf(...);                 per face
-//   PackLightMaps(grids);                    places and fills every block
+//   PlaceLightMaps(grids);                   places every block in the pages
+//   FillLightPages();                        when a view first shows light
 #pragma once
 
 #include <cstdint>
@@ -16,26 +17,25 @@
 // Fills Level.light's samples, channels, offsetScale and source.
 void ReadLightSamples();
 
-// A face's light: its state, and for a face with samples of its own, where
-// its grid lies (in samples, 16 texels apart) and where its block went.
-struct LightGrid {
-  SurfaceLight light;
-  bool dark;        // light mapped onto black: no samples of its own
-  int smin, tmin;   // the grid's first sample lies at s = 16 smin, t = 16 tmin
-  int width, height;
-  int styleCount;
-  uint64_t byteOffset;  // of its first sample
-  int page, x, y;       // its block, a border of one texel around the grid
-};
-
 // How a face with texture info `texInfo` (or none: -1 or out of range),
 // these light fields and corners spanning [sMin, sMax] x [tMin, tMax]
 // texels is lit.
 LightGrid LightGridOf(bool haveTexInfo, bool special, const uint8_t styles[4],
                       int32_t lightOffset, float sMin, float sMax, float tMin, float tMax);
 
-// Places every light-mapped grid in the pages, fills them (each style at
-// full strength, summed, capped at 255 a channel; a border repeating the
-// grid's edge), and sets each grid's page, x and y. Dark grids share a
-// black block.
-void PackLightMaps(std::vector<LightGrid*>& grids);
+// How many texels, borders included, the grids of a map may take in all:
+// four times the samples it holds, and a page or four for small maps.
+// Compilers lay out about two texels a sample; only faces that name the
+// same samples over and over take more, and past this they show full
+// bright.
+uint64_t LightTexelBudget();
+
+// Places every light-mapped grid in the pages: sets each grid's page, x and
+// y, and Level.light.pageCount; dark grids share a black block. Keeps the
+// grids with samples of their own in Level.light.grids for FillLightPages.
+void PlaceLightMaps(std::vector<LightGrid*>& grids);
+
+// Fills Level.light.pages from the placed grids, unless they are filled:
+// each style at full strength, summed, capped at 255 a channel; a border
+// repeating the grid's edge.
+void FillLightPages();

@@ -8,6 +8,7 @@
 
 #include "bsp/level.h"
 #include "bsp/light.h"
+#include "bsp/textures.h"
 
 namespace {
 
@@ -25,7 +26,8 @@ bool StartsWithSky(const char* name) {
 // until the grid has a place.
 template <typename Face, typename Edge>
 void BuildSurface(uint32_t record, const Face& face, const Edge* edges, const FaceColor& color,
-                  std::vector<LightGrid>& grids, std::vector<uint32_t>& gridFaces) {
+                  std::vector<LightGrid>& grids, std::vector<uint32_t>& gridFaces,
+                  uint64_t& texelsLeft) {
   const int64_t n = face.surfEdgeTotal;
   if (n < 3) return;
   Corners& c = Level.corners;
@@ -36,9 +38,8 @@ void BuildSurface(uint32_t record, const Face& face, const Edge* edges, const Fa
   surface.texture = -1;
   const bool haveTexInfo = face.texInfo >= 0 && uint64_t(face.texInfo) < Level.texInfos.size();
   const BspTexInfo info = haveTexInfo ? Level.texInfos[size_t(face.texInfo)] : BspTexInfo{};
-  const int32_t texture = info.texture;
-  if (haveTexInfo && texture >= 0 && uint64_t(texture) < Level.textures.size() &&
-      Level.textures[size_t(texture)].width > 0) {
+  const int32_t texture = haveTexInfo ? TextureOfEntry(info.texture) : -1;
+  if (texture >= 0 && Level.textures[size_t(texture)].width > 0) {
     surface.texture = texture;
     surface.sky = StartsWithSky(Level.textures[size_t(texture)].name);
   }
@@ -84,8 +85,11 @@ void BuildSurface(uint32_t record, const Face& face, const Edge* edges, const Fa
     surface.dist = surface.normal[0] * first.x + surface.normal[1] * first.y +
                    surface.normal[2] * first.z;
   }
-  const LightGrid grid = LightGridOf(haveTexInfo, (info.flags & kSpecialSurface) != 0,
-                                     face.styles, face.lightOffset, sMin, sMax, tMin, tMax);
+  LightGrid grid = LightGridOf(haveTexInfo, (info.flags & kSpecialSurface) != 0, face.styles,
+                               face.lightOffset, sMin, sMax, tMin, tMax);
+  const uint64_t texels = grid.dark ? 0 : uint64_t(grid.width + 2) * uint64_t(grid.height + 2);
+  if (grid.light == kLightMapped && texels > texelsLeft) grid.light = kFullBright;
+  if (grid.light == kLightMapped) texelsLeft -= texels;
   surface.light = grid.light;
   if (grid.light == kLightMapped) {
     grids.push_back(grid);
@@ -99,13 +103,14 @@ void BuildAll(const Face* faces, const Edge* edges) {
   const int64_t worldEnd = worldStart + std::max(Level.worldModel.faceTotal, 0);
   std::vector<LightGrid> grids;
   std::vector<uint32_t> gridFaces;
+  uint64_t texelsLeft = LightTexelBudget();
   auto build = [&](int64_t start, int64_t total) {
     for (int64_t r = start; r < start + total; ++r) {
       if (Level.surfaces[size_t(r)].cornerCount != 0) continue;  // another entity's model too
       // World faces take colours from the start of the array, as the flat view does.
       const bool world = r >= worldStart && r < worldEnd;
       BuildSurface(uint32_t(r), faces[r], edges, Level.faceColors[world ? r - worldStart : r],
-                   grids, gridFaces);
+                   grids, gridFaces, texelsLeft);
     }
   };
   if (worldEnd > worldStart) build(worldStart, worldEnd - worldStart);
@@ -115,13 +120,13 @@ void BuildAll(const Face* faces, const Edge* edges) {
   }
   std::vector<LightGrid*> places;
   for (LightGrid& grid : grids) places.push_back(&grid);
-  PackLightMaps(places);
+  PlaceLightMaps(places);
   // Sample (i, j) lies on the centre of texel (x + 1 + i, y + 1 + j).
   constexpr float kPage = kLightPageSize;
   for (size_t g = 0; g < grids.size(); ++g) {
     const LightGrid& grid = grids[g];
     Surface& surface = Level.surfaces[gridFaces[g]];
-    surface.lightPage = int16_t(grid.page);
+    surface.lightPage = grid.page;
     float* at = &Level.corners.lightCoords[2 * size_t(surface.firstCorner)];
     for (uint32_t k = 0; k < surface.cornerCount; ++k, at += 2) {
       if (grid.dark) {
@@ -136,13 +141,15 @@ void BuildAll(const Face* faces, const Edge* edges) {
 
 }  // namespace
 
+uint64_t CornerBudget() { return uint64_t{Level.surfEdgeCount} + 65536; }
+
 int BuildSurfaces() {
   Level.surfaces.assign(Level.faceCount, Surface{});
   Level.corners = {};
   // The brush models the entities place, where their faces are sound and
   // the corners in all still fit.
   uint64_t corners = CornersOf(Level.worldModel.faceStart, Level.worldModel.faceTotal);
-  if (corners > kMaxCorners) {
+  if (corners > CornerBudget()) {
     Level.surfaces.clear();
     return 1;
   }
@@ -150,7 +157,7 @@ int BuildSurfaces() {
   for (const BrushEntity& brush : Level.brushes) {
     const BspModel& model = Level.models[brush.model];
     const uint64_t more = CornersOf(model.faceStart, model.faceTotal);
-    if (!FacesAreSound(model.faceStart, model.faceTotal) || corners + more > kMaxCorners) continue;
+    if (!FacesAreSound(model.faceStart, model.faceTotal) || corners + more > CornerBudget()) continue;
     corners += more;
     placed.push_back(brush);
   }
@@ -159,7 +166,6 @@ int BuildSurfaces() {
   c.positions.reserve(3 * corners);
   c.textureCoords.reserve(2 * corners);
   c.lightCoords.reserve(2 * corners);
-  ReadLumpArray(kTexInfoLump, &Level.texInfos);
   if (Level.format == kBsp2Format) {
     BuildAll(Level.wideFaces, Level.wideEdges);
   } else {

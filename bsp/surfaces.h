@@ -20,7 +20,9 @@ bool FacesAreSound(int64_t start, int64_t total);
 // corner or none count nothing); 0 when the range is outside the lump.
 uint64_t CornersOf(int64_t start, int64_t total);
 
-// Beyond this many corners the arrays could not be held (about 50 bytes a
-// corner), and checking faces that share corners over and over would take
-// hours. Compiled maps have a few million at most.
-constexpr uint64_t kMaxCorners = uint64_t{1} << 26;
+// How many corners the faces drawn may walk in all: compilers give every
+// face surface edges of its own, so a map's faces walk exactly as many
+// corners as its surface-edge lump holds. Faces that walk far more share
+// them over and over, which only a damaged or hostile file does; the slack
+// leaves room for hand-made maps that share a few.
+uint64_t CornerBudget();

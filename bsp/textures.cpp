@@ -4,6 +4,7 @@
 // map) before the level-0 bytes, one palette index a texel.
 #include "bsp/textures.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <string>
@@ -33,21 +34,31 @@ bool StartsWith(const char* name, const char* prefix) {
   return true;
 }
 
+// The directory entries the texture infos name, in order, each once.
+std::vector<int32_t> NamedEntries(int32_t count) {
+  std::vector<int32_t> entries;
+  for (const BspTexInfo& info : Level.texInfos) {
+    if (info.texture >= 0 && info.texture < count) entries.push_back(info.texture);
+  }
+  std::sort(entries.begin(), entries.end());
+  entries.erase(std::unique(entries.begin(), entries.end()), entries.end());
+  return entries;
+}
+
 // Texels from palette indices; a sky keeps only its right half, the distant
 // layer. In the game's palette the last 32 colours are full bright.
-void Expand(Texture& texture, const uint8_t* indices, uint32_t width, uint32_t height,
-            const uint8_t* palette, bool brights) {
+void Expand(Texture& texture, const uint8_t* palette) {
   const bool sky = StartsWith(texture.name, "sky");
+  const uint32_t width = texture.indexWidth, height = uint32_t(texture.height);
   const uint32_t first = sky ? width / 2 : 0;
-  texture.width = static_cast<int>(width - first);
-  texture.height = static_cast<int>(height);
+  const uint8_t* indices = texture.indices.data();
   texture.texels.resize(size_t(texture.width) * height * 3);
   bool anyBright = false;
   for (uint32_t y = 0; y < height; ++y) {
     for (uint32_t x = first; x < width; ++x) {
       const uint8_t index = indices[size_t(y) * width + x];
       memcpy(&texture.texels[(size_t(y) * texture.width + (x - first)) * 3], palette + 3 * index, 3);
-      anyBright = anyBright || (brights && index >= 224);
+      anyBright = anyBright || (texture.palette.empty() && index >= 224);
     }
   }
   if (!anyBright || sky) return;
@@ -63,23 +74,36 @@ void Expand(Texture& texture, const uint8_t* indices, uint32_t width, uint32_t h
 
 void ReadTextures() {
   Level.textures.clear();
+  Level.textureEntryCount = 0;
+  Level.texturesShown = 0;
+  Level.palette.clear();
   Level.paletteSource.clear();
   const bool ownPalettes = BspFile.header.version == 30;
-  std::vector<uint8_t> gamePalette;
   if (ownPalettes) {
     Level.paletteSource = "in each texture (version 30)";
   } else {
-    FindPalette(&gamePalette, &Level.paletteSource);
+    FindPalette(&Level.palette, &Level.paletteSource);
   }
   std::vector<uint8_t> lump;
   if (ReadLumpBytes(kTexturesLump, &lump) != 0 || lump.size() < 4) return;
   int32_t count;
   memcpy(&count, lump.data(), 4);
   if (count <= 0 || uint64_t(count) > (lump.size() - 4) / 4) return;
-  Level.textures.resize(size_t(count));
+  Level.textureEntryCount = count;
+  // Only the entries faces can name get a record; every entry is checked,
+  // so that --info counts what the whole directory holds.
+  const std::vector<int32_t> named = NamedEntries(count);
+  auto next = named.begin();
   uint64_t texels = 0;
   for (int32_t i = 0; i < count; ++i) {
-    Texture& texture = Level.textures[size_t(i)];
+    const bool wanted = next != named.end() && *next == i;
+    if (wanted) {
+      ++next;
+      Level.textures.push_back(Texture{});
+      Level.textures.back().entry = i;
+    }
+    Texture scratch{};
+    Texture& texture = wanted ? Level.textures.back() : scratch;
     int32_t offset;
     memcpy(&offset, lump.data() + 4 + 4 * i, 4);
     MiptexHeader header;
@@ -94,7 +118,7 @@ void ReadTextures() {
         start + size > lump.size() || texels + size > kMaxTexels) {
       continue;
     }
-    const uint8_t* palette = gamePalette.empty() ? nullptr : gamePalette.data();
+    const uint8_t* palette = nullptr;
     if (ownPalettes) {
       // After level 3 (an eighth of the sides): a 16-bit count of 256, then the colours.
       const uint64_t at = uint64_t(offset) + header.offsets[3] +
@@ -104,9 +128,33 @@ void ReadTextures() {
       memcpy(&colours, lump.data() + at, 2);
       if (colours != 256) continue;
       palette = lump.data() + at + 2;
+    } else if (Level.palette.empty()) {
+      continue;
     }
-    if (palette == nullptr) continue;
     texels += size;
-    Expand(texture, lump.data() + start, header.width, header.height, palette, !ownPalettes);
+    ++Level.texturesShown;
+    if (!wanted) continue;
+    texture.indexWidth = header.width;
+    texture.width = int(StartsWith(texture.name, "sky") ? header.width - header.width / 2
+                                                          : header.width);
+    texture.height = int(header.height);
+    texture.indices.assign(lump.begin() + int64_t(start), lump.begin() + int64_t(start + size));
+    if (palette != nullptr) texture.palette.assign(palette, palette + 768);
+  }
+}
+
+int32_t TextureOfEntry(int32_t entry) {
+  const auto found = std::lower_bound(
+      Level.textures.begin(), Level.textures.end(), entry,
+      [](const Texture& texture, int32_t wanted) { return texture.entry < wanted; });
+  return found != Level.textures.end() && found->entry == entry
+             ? int32_t(found - Level.textures.begin())
+             : -1;
+}
+
+void ExpandTextures() {
+  for (Texture& texture : Level.textures) {
+    if (texture.width <= 0 || !texture.texels.empty()) continue;
+    Expand(texture, texture.palette.empty() ? Level.palette.data() : texture.palette.data());
   }
 }

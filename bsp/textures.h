@@ -1,8 +1,22 @@
-// The map's textures (the miptex lump), expanded through their palette
-// into Level.textures once at load: the game's palette for Quake maps, each
-// texture's own for version 30 maps. A texture that is missing, stored
-// outside the map or damaged, or any texture without a palette, keeps
-// width 0: its faces show their flat colour.
+// The map's textures (the miptex lump). At load each texture the faces
+// name is checked and its level-0 palette indices kept, with its own palette
+// for version 30 maps (the game's otherwise); the texels are expanded
+// through the palette only when a view first shows textures. A texture that
+// is missing, stored outside the map or damaged, or any texture without a
+// palette, keeps width 0: its faces show their flat colour.
 #pragma once
 
+#include <cstdint>
+
+// Needs Level.texInfos. Fills Level.textures with a record for each
+// directory entry the texture infos name, in directory order, and the
+// counts --info gives.
 void ReadTextures();
+
+// The texture of directory entry `entry` in Level.textures, or -1 when no
+// texture info names it.
+int32_t TextureOfEntry(int32_t entry);
+
+// Expands every usable texture that has no texels yet: RGB texels and,
+// where some are full bright, the RGBA mask of those.
+void ExpandTextures();

@@ -7,6 +7,9 @@
 // (depth test GL_EQUAL).
 #include "view/render.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "bsp/level.h"
 #include "platform/gl.h"
 #include "view/camera.h"
@@ -88,7 +91,43 @@ struct Batch {
 };
 Batch Frame;
 std::vector<uint32_t> Indices;  // one call's triangles
-std::vector<uint32_t> GroupCounts, GroupStarts;
+
+// Grouping a frame's faces by a key (a texture, a light page): a counting
+// sort over the keys the faces have. The slots are kept between frames,
+// zero but at the keys being sorted, so a frame's work follows the faces
+// drawn, never the number of textures a lump declares.
+std::vector<uint32_t> KeySlots;
+std::vector<int> KeysMet;
+
+// Calls place(i, at) for the items i < n whose key(i) is 0 or more, `at`
+// running over the items' weights group by group, the lowest key first and
+// in item order within a group; then group(key, start, size) for each group.
+template <typename Key, typename Weight, typename Place, typename Group>
+void GroupByKey(size_t n, Key key, Weight weight, Place place, Group group) {
+  KeysMet.clear();
+  for (size_t i = 0; i < n; ++i) {
+    const int k = key(i);
+    if (k < 0) continue;
+    if (size_t(k) >= KeySlots.size()) KeySlots.resize(size_t(k) + 1, 0);
+    if (KeySlots[size_t(k)] == 0) KeysMet.push_back(k);
+    KeySlots[size_t(k)] += weight(i);  // at least 1
+  }
+  std::sort(KeysMet.begin(), KeysMet.end());
+  uint32_t at = 0;
+  for (int k : KeysMet) at += std::exchange(KeySlots[size_t(k)], at);
+  for (size_t i = 0; i < n; ++i) {
+    const int k = key(i);
+    if (k < 0) continue;
+    place(i, KeySlots[size_t(k)]);
+    KeySlots[size_t(k)] += weight(i);
+  }
+  uint32_t start = 0;
+  for (int k : KeysMet) {
+    const uint32_t end = std::exchange(KeySlots[size_t(k)], 0);
+    group(k, start, end - start);
+    start = end;
+  }
+}
 
 template <typename T, size_t n>
 void Append(std::vector<T>& to, const std::vector<T>& from, uint32_t first, uint32_t count) {
@@ -97,14 +136,13 @@ void Append(std::vector<T>& to, const std::vector<T>& from, uint32_t first, uint
 
 void Compact(const std::vector<uint32_t>& faces, bool colors, bool textures, bool light) {
   Batch& b = Frame;
-  b.faces.clear();
   if (textures) {
     // By texture, faces without one first, each texture's in their order.
-    GroupCounts.assign(Level.textures.size() + 2, 0);
-    for (uint32_t f : faces) ++GroupCounts[size_t(Level.surfaces[f].texture + 2)];
-    for (size_t g = 1; g < GroupCounts.size(); ++g) GroupCounts[g] += GroupCounts[g - 1];
     b.faces.resize(faces.size());
-    for (uint32_t f : faces) b.faces[GroupCounts[size_t(Level.surfaces[f].texture + 1)]++] = f;
+    GroupByKey(
+        faces.size(), [&](size_t i) { return Level.surfaces[faces[i]].texture + 1; },
+        [](size_t) { return 1u; }, [&](size_t i, uint32_t at) { b.faces[at] = faces[i]; },
+        [](int, uint32_t, uint32_t) {});
   } else {
     b.faces = faces;
   }
@@ -144,33 +182,24 @@ void AddFan(size_t i, uint32_t* to) {
 
 // The batch's faces for which key(surface) is a group from 0 to groups - 1,
 // one call a group after bind(group), each group's faces in batch order. A
-// key of -1 leaves the face out.
+// key of -1 leaves the face out, and so does a group past `groups`: one
+// without a GL name (no context when the level loaded) draws nothing.
 template <typename Key, typename Bind>
 void DrawGroups(size_t groups, Key key, Bind bind) {
-  GroupCounts.assign(groups + 1, 0);
-  // A group without a GL name (no context when the level loaded) draws nothing.
-  for (uint32_t f : Frame.faces) {
-    const Surface& s = Level.surfaces[f];
-    const int k = key(s);
-    if (k >= 0 && size_t(k) < groups) GroupCounts[size_t(k)] += 3 * (s.cornerCount - 2);
-  }
-  GroupStarts.assign(groups + 1, 0);
-  for (size_t g = 0; g < groups; ++g) GroupStarts[g + 1] = GroupStarts[g] + GroupCounts[g];
-  Indices.resize(GroupStarts[groups]);
-  for (size_t i = 0; i < Frame.faces.size(); ++i) {
-    const Surface& s = Level.surfaces[Frame.faces[i]];
-    const int k = key(s);
-    if (k < 0 || size_t(k) >= groups) continue;
-    AddFan(i, Indices.data() + GroupStarts[size_t(k)]);
-    GroupStarts[size_t(k)] += 3 * (s.cornerCount - 2);
-  }
-  uint32_t start = 0;
-  for (size_t g = 0; g < groups; ++g) {
-    if (GroupCounts[g] == 0) continue;
-    bind(g);
-    glDrawElements(GL_TRIANGLES, GLsizei(GroupCounts[g]), GL_UNSIGNED_INT, Indices.data() + start);
-    start += GroupCounts[g];
-  }
+  const auto keyOf = [&](size_t i) {
+    const int k = key(Level.surfaces[Frame.faces[i]]);
+    return size_t(k) < groups ? k : -1;
+  };
+  const auto weight = [](size_t i) { return 3 * (Level.surfaces[Frame.faces[i]].cornerCount - 2); };
+  size_t total = 0;
+  for (size_t i = 0; i < Frame.faces.size(); ++i) total += keyOf(i) >= 0 ? weight(i) : 0;
+  Indices.resize(total);
+  GroupByKey(
+      Frame.faces.size(), keyOf, weight, [](size_t i, uint32_t at) { AddFan(i, Indices.data() + at); },
+      [&](int k, uint32_t start, uint32_t size) {
+        bind(size_t(k));
+        glDrawElements(GL_TRIANGLES, GLsizei(size), GL_UNSIGNED_INT, Indices.data() + start);
+      });
 }
 
 // Flat colours, for the faces `keep` takes.
@@ -319,6 +348,7 @@ void DrawLevel() {
   if (Level.format != kBsp2Format && (IsFlatView() || Level.surfaces.empty())) {
     DrawFlatLoop();
   } else {
+    UploadForView();
     DrawSurfaces();
   }
 }

@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <array>
 #include <functional>
 #include <tuple>
 
@@ -20,6 +21,8 @@ namespace {
 const std::string kReadError = "Error reading bsp file (truncated or damaged?)\n";
 const std::string kReferenceError =
     "Error: bsp file is damaged (bad face, edge or vertex reference).\n";
+const std::string kSharedCorners =
+    "Error: bsp file is damaged (its faces walk far more corners than it holds).\n";
 
 // Six faces facing in; edge 0 is the writer's unused dummy, as compilers
 // leave it.
@@ -42,18 +45,38 @@ Bytes WithVersion(Bytes bytes, int32_t version) {
   return bytes;
 }
 
-// A BSP2 map of `faces` faces that all walk the same `corners` surface
-// edges: one quad's, made that long with zeros, which walk edge 0 to vertex 0.
-Bytes SharedCorners(int faces, uint32_t corners) {
-  Bytes b = Bsp2QuadBytes({{}});
+// `bytes` (a map of the room, or a BSP2 map) with `faces` faces that all
+// walk the same `corners` surface edges, made that long with zeros, which
+// walk edge 0 to vertex 0.
+Bytes SharedCorners(Bytes b, int faces, uint32_t corners) {
+  const bool wide = HeaderOf(b).version != 29;
+  const uint32_t size = wide ? 28 : 20;
   BspHeader h = HeaderOf(b);
   h.lumps[13] = {static_cast<int32_t>(b.size()), corners * 4};
-  h.lumps[7] = {h.lumps[13].offset + int32_t(corners * 4), uint32_t(faces) * 28};
-  b.resize(b.size() + corners * 4 + faces * 28);
-  for (int f = 0; f < faces; ++f) memcpy(&b[h.lumps[7].offset + 28 * f + 12], &corners, 4);
-  memcpy(&b[h.lumps[14].offset + 60], &faces, 4);  // the world's face count
+  h.lumps[7] = {h.lumps[13].offset + int32_t(corners * 4), uint32_t(faces) * size};
+  b.resize(b.size() + corners * 4 + faces * size);
+  for (int f = 0; f < faces; ++f) {
+    uint8_t* face = &b[h.lumps[7].offset + size * f];
+    if (wide) memcpy(face + 12, &corners, 4);
+    else memcpy(face + 8, &corners, 2);
+  }
+  memcpy(&b[h.lumps[14].offset + 56], std::array<int32_t, 2>{0, faces}.data(), 8);  // the world's faces
   SetHeader(b, h);
   return b;
+}
+
+// `faces` faces 4,080 units square whose texture vectors are s = x and
+// t = y, all lit from the first sample: each names the same 256 x 256 grid.
+Bytes SharedLight(int faces) {
+  MapDraft map;
+  for (int i = 0; i < faces; ++i) AddRect(map, {0, 0, 0}, {4080, 4080, 0}, Facing::kPlusZ);
+  for (BspFace& face : map.faces) {
+    face.lightOffset = 0;
+    memcpy(face.styles, "\0\xff\xff\xff", 4);
+  }
+  map.texInfos = {BspTexInfo{{1, 0, 0, 0}, {0, 1, 0, 0}, 0, 0}};
+  map.lighting.assign(256 * 256, 128);
+  return BspBytes(map);
 }
 
 BspModel World(int32_t faceStart, int32_t faceTotal) {
@@ -77,6 +100,7 @@ TEST_F(Bsp, DamagedFilesAreRefusedWithTheirMessage) {
     std::string what;
     Bytes bytes;
     std::string outcome;
+    std::function<bool()> bounded = nullptr;  // what the loaded level may cost
   };
   std::vector<Case> cases = {
       {"sound", good, "loads"},
@@ -135,8 +159,8 @@ TEST_F(Bsp, DamagedFilesAreRefusedWithTheirMessage) {
       {"BSP2 vertex past a 32-bit count", badVertex, kReferenceError},
       {"BSP2 faces lump of 2^32 - 1 bytes", WithLump(wide, 7, HeaderOf(wide).lumps[7].offset,
                                                      UINT32_MAX), kReadError},
-      {"BSP2 faces sharing 2^26 corners and more", SharedCorners(65, 1 << 20),
-       "Error allocating triangle arrays.\n"},
+      {"BSP2 faces walking one run of surface edges over and over",
+       SharedCorners(Bsp2QuadBytes({{}}), 65, 1 << 20), kSharedCorners},
       {"IBSP", WithVersion(good, 0x50534249), "Error: unsupported bsp version (IBSP).\n"},
       {"38", WithVersion(good, 38), "Error: unsupported bsp version (38).\n"},
       {"text", Bytes(200, 'x'), "Error: unsupported bsp version (xxxx).\n"},
@@ -150,9 +174,26 @@ TEST_F(Bsp, DamagedFilesAreRefusedWithTheirMessage) {
     cases.push_back({std::string(names[i++]) + " at a negative offset",
                      WithLump(good, lump, -at.length, at.length), kReadError});
   }
+  // Hostile files, small but costly: what they cost follows what they hold.
+  cases.insert(cases.end(), {
+      {"1,000 faces naming one 256 x 256 grid of light samples", SharedLight(1000), "loads", [] {
+         int fullBright = 0;
+         for (const Surface& surface : Level.surfaces) fullBright += surface.light == kFullBright;
+         return Level.light.pageCount <= 20 && fullBright >= 980;
+       }},
+      {"a texture directory of a million entries", Changed([](MapDraft& m) {
+         m.rawLumps[2] = Bytes(4 + 4'000'000, 0xFF);
+         memcpy(m.rawLumps[2]->data(), std::array<int32_t, 1>{1'000'000}.data(), 4);
+       }), "loads", [] { return Level.textures.size() <= 1 && Level.textureEntryCount == 1'000'000; }},
+      {"faces walking one run of surface edges over and over",
+       SharedCorners(good, 200, 32767), kSharedCorners},
+  });
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     EXPECT_EQ(Outcome(c.bytes), c.outcome);
+    if (c.bounded) {
+      EXPECT_TRUE(c.bounded());
+    }
   }
 }
 

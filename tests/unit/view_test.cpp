@@ -13,6 +13,7 @@
 #include "app/options.h"
 #include "bsp/level.h"
 #include "bsp/pak.h"
+#include "bsp/textures.h"
 #include "platform/gl.h"
 #include "platform/sdl_state.h"
 #include "platform/sdl_win32_testing.h"
@@ -577,7 +578,7 @@ TEST_F(Frame, RealMapShowsTheStoredLightAndTheTexelsOfItsFaces) {
         ++lights;
         lightsOff += !Near(light[size_t(y) * 640 + x], want, want, want, 2);
         const Texture& texture =
-            Level.textures[size_t(Level.texInfos[size_t(Level.faces[hit.face].texInfo)].texture)];
+            Level.textures[size_t(TextureOfEntry(Level.texInfos[size_t(Level.faces[hit.face].texInfo)].texture))];
         double st[3][2];
         for (int k = 0; k < 3; ++k) TextureSpace(hit.face, k == 0 ? hit.point : k == 1 ? hit.right : hit.up, st[k]);
         const double fs = st[0][0] - std::floor(st[0][0]), ft = st[0][1] - std::floor(st[0][1]);
