@@ -175,7 +175,11 @@ int ReplaceMap(HWND window, const char* path, int how) {
   const bool shownOnStderr = MessagesOnStderr;
   MessagesOnStderr = shownOnStderr || (how & kQuietFailure) != 0;
   opening = true;
-  const bool loaded = OpenMap(wanted.c_str()) == 0 && LoadLevel() == 0;
+  const bool opened = OpenMap(wanted.c_str()) == 0;
+  // Another file is watched from how it was when it opened, before the
+  // load: a compile that ends while it loads is a change still to show.
+  const FileState read = opened ? FileStateOf(OpenedMap.file) : FileState{};
+  const bool loaded = opened && LoadLevel() == 0;
   // The level holds all it needs: the file may now be replaced.
   CloseBspFile();
   opening = false;
@@ -196,7 +200,7 @@ int ReplaceMap(HWND window, const char* path, int how) {
   Shown.path = wanted;
   // The same file as before is watched from how it was before this load,
   // so a change while it loaded still counts.
-  WatchFile(OpenedMap.file, OpenedMap.file == Shown.file ? before : FileStateOf(OpenedMap.file));
+  WatchFile(OpenedMap.file, OpenedMap.file == Shown.file ? before : read);
   if ((how & kKeepView) == 0) {
     glLoadIdentity();
     PlaceCamera();

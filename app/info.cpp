@@ -90,8 +90,9 @@ int PrintInfo(const char* path) {
                                    : "damaged, drawing everything");
   const PlayerStart& start = Level.start;
   if (start.found) {
-    printf("player start: %g %g %g, angle %g\n", start.origin[0], start.origin[1], start.origin[2],
-           start.angle);
+    const auto shown = [](float value) { return value == 0.0f ? 0.0f : value; };  // never "-0"
+    printf("player start: %g %g %g, angle %g\n", shown(start.origin[0]), shown(start.origin[1]),
+           shown(start.origin[2]), shown(start.angle));
   } else {
     printf("player start: none; the view starts at 544 288 32, looking along +y\n");
   }

@@ -102,13 +102,18 @@ int OpenPak(const std::string& pak) {
   return Fail("Error: " + pak + " holds no maps/start.bsp. Its maps: " + maps + ".");
 }
 
-// The game folder of GAME/maps/NAME.bsp, when `path` has that shape.
+// The game folder of GAME/maps/NAME.bsp, when `path` has that shape; for
+// maps/NAME.bsp, the current folder.
 bool GameFolderOf(const std::string& path, std::string* game) {
   const size_t slash = LastSeparator(path);
-  if (slash == std::string::npos || slash < 5 || !SameName(path.c_str() + slash - 4, "maps", 4) ||
-      LastSeparator(path, slash - 1) != slash - 5) {
+  if (slash == std::string::npos || slash < 4 || !SameName(path.c_str() + slash - 4, "maps", 4)) {
     return false;
   }
+  if (slash == 4) {
+    *game = ".";
+    return true;
+  }
+  if (LastSeparator(path, slash - 1) != slash - 5) return false;
   *game = path.substr(0, slash - 5);
   return true;
 }

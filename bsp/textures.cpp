@@ -15,8 +15,10 @@
 namespace {
 
 constexpr uint32_t kMaxTextureSide = 4096;
-// More texels than any real map carries; beyond this a damaged lump that
-// names the same bytes again and again would take memory for nothing.
+// More texels than any real map carries; beyond this, or beyond twice the
+// bytes of the lump (which stores each texture's level 0 and three smaller
+// levels), a damaged lump that names the same bytes again and again would
+// take memory for nothing.
 constexpr uint64_t kMaxTexels = uint64_t{1} << 25;
 
 struct MiptexHeader {
@@ -95,6 +97,7 @@ void ReadTextures() {
   const std::vector<int32_t> named = NamedEntries(count);
   auto next = named.begin();
   uint64_t texels = 0;
+  const uint64_t maxTexels = std::min<uint64_t>(kMaxTexels, 2 * lump.size());
   for (int32_t i = 0; i < count; ++i) {
     const bool wanted = next != named.end() && *next == i;
     if (wanted) {
@@ -115,7 +118,7 @@ void ReadTextures() {
     const uint64_t start = uint64_t(offset) + header.offsets[0];
     if (header.width == 0 || header.height == 0 || header.width > kMaxTextureSide ||
         header.height > kMaxTextureSide || header.offsets[0] == 0 ||
-        start + size > lump.size() || texels + size > kMaxTexels) {
+        start + size > lump.size() || texels + size > maxTexels) {
       continue;
     }
     const uint8_t* palette = nullptr;

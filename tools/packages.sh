@@ -30,6 +30,14 @@ EnsurePackages() {
       return 1
     fi
     echo "Installing them with sudo, which may ask for your password."
+    # A user sudo does not allow would see its prompt and then only a failed
+    # apt-get: ask it first.
+    if ! sudo -v; then
+      echo "sudo does not let you install them (its reason is above). As root, run" >&2
+      echo "  $by_hand" >&2
+      echo "and then this script again." >&2
+      return 1
+    fi
     root=(sudo)
   fi
 

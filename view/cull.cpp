@@ -129,9 +129,9 @@ void AddFaceFacing(uint32_t face, const float eye[3], const Frustum& frustum) {
   AddFace(face);
 }
 
-// The tree from the head node, nearer children first; `useSet`: only what
-// the visible set marked.
-void Walk(const Frustum& frustum, const float eye[3], bool useSet) {
+// The tree from the head node, nearer children first, only what the
+// visible set marked.
+void Walk(const Frustum& frustum, const float eye[3]) {
   const Tree& tree = Level.tree;
   static std::vector<int32_t> pending;
   pending.assign(1, tree.headNode);
@@ -140,7 +140,7 @@ void Walk(const Frustum& frustum, const float eye[3], bool useSet) {
     pending.pop_back();
     if (child >= 0) {
       const TreeNode& node = tree.nodes[size_t(child)];
-      if ((useSet && node.visFrame != VisFrame) || !BoxInView(frustum, node.mins, node.maxs, 1)) {
+      if (node.visFrame != VisFrame || !BoxInView(frustum, node.mins, node.maxs, 1)) {
         continue;
       }
       const BspPlane& plane = tree.planes[size_t(node.plane)];
@@ -153,7 +153,7 @@ void Walk(const Frustum& frustum, const float eye[3], bool useSet) {
     }
     const size_t index = size_t(-(int64_t{child} + 1));
     const TreeLeaf& leaf = tree.leaves[index];
-    if (index == 0 || (useSet && leaf.visFrame != VisFrame) ||
+    if (index == 0 || leaf.visFrame != VisFrame ||
         !BoxInView(frustum, leaf.mins, leaf.maxs, 1)) {
       continue;
     }
@@ -175,19 +175,27 @@ const DrawList& CollectFaces(bool wireframe) {
   float eye[3];
   const Frustum frustum = ViewFrustum(eye);
   const Tree& tree = Level.tree;
-  List.culled = CullFaces && tree.trusted;
-  if (List.culled && !wireframe) {
+  List.culled = CullFaces && tree.trusted && !wireframe;
+  List.cameraLeaf = -1;
+  if (List.culled) {
     const int64_t leaf = LeafOf(eye);
     if (leaf != MarkedLeaf) {
       MarkedLeaf = leaf;
       MarkedTrusted = MarkVisibleSet(leaf);
     }
+    List.cameraLeaf = leaf;
     List.culled = MarkedTrusted;
   }
+  const int64_t start = Level.worldModel.faceStart;
   if (List.culled) {
-    Walk(frustum, eye, !wireframe);
+    Walk(frustum, eye);
+  } else if (wireframe && CullFaces) {
+    for (int64_t f = start; f < start + Level.worldModel.faceTotal; ++f) {
+      if (BoxInView(frustum, Level.surfaces[size_t(f)].mins, Level.surfaces[size_t(f)].maxs, 1)) {
+        AddFace(uint32_t(f));
+      }
+    }
   } else {
-    const int64_t start = Level.worldModel.faceStart;
     for (int64_t f = start; f < start + Level.worldModel.faceTotal; ++f) AddFace(uint32_t(f));
   }
   if (!CullFaces) return List;

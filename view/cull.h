@@ -13,6 +13,7 @@ struct DrawList {
   std::vector<uint32_t> world;    // face records
   std::vector<uint8_t> brushes;   // per Level.brushes: whether its box meets the view
   bool culled;                    // false: every world face, for want of a trustworthy tree
+  int64_t cameraLeaf;             // the leaf the eye is in, where the tree was asked; else -1
 };
 
 // Off: every world face and every brush entity, for comparing and measuring.
@@ -20,7 +21,9 @@ extern bool CullFaces;
 
 // The list for the current modelview and projection matrices. With
 // `wireframe`, lines show what lies behind walls: only the view's bounds
-// apply, not the visible sets. The list is rebuilt in place each frame.
+// apply, not the visible sets, and the faces go in the faces lump's order,
+// as in the flat view (where two outlines share an edge, the later one's
+// colour shows). The list is rebuilt in place each frame.
 const DrawList& CollectFaces(bool wireframe);
 
 // Forgets what was worked out for the previous level: its camera leaf and

@@ -83,8 +83,8 @@ while read -r name faces world start; do
 done <<'EOF'
 tiny-room.bsp 6 6 0 -2 -544, angle 0
 cube.bsp 6 6 56 -208 136, angle 0
-libre-e1m1.bsp 11102 10175 464 2048 -200, angle -0
-clay-bsp2.bsp 10407 7058 -0 -407 -42, angle 90
+libre-e1m1.bsp 11102 10175 464 2048 -200, angle 0
+clay-bsp2.bsp 10407 7058 0 -407 -42, angle 90
 EOF
 # Light and the tree, as --info reports them.
 real=${MIVO_REAL_MAPS:-/none}

@@ -1,25 +1,31 @@
-// The map fuzzer. Each input is the bytes of a map file, or of a pak when it
-// starts with "PACK", run through what the viewer runs on one: OpenMap,
-// LoadLevel and, when the level loads, UploadLevel and DrawLevel in every
-// view (with no GL context current, GL ignores the calls, but every read
-// that makes their arguments happens, the walk of the tree among them). The sanitizers catch reads outside the arrays, overflows and
-// leaks; the check here catches a failure that does not say why, or a
-// message on success.
-//
-// The file is a memfd opened through /proc, and for a pak through a link
-// named like one, so OpenMap runs unchanged and nothing touches the disk.
-#include <sys/mman.h>
+// The map fuzzer. Each input is a map file, laid out as the game keeps it:
+// GAME/maps/m.bsp in a game folder that holds the game's palette, or when
+// it starts with "PACK" a pak, GAME/pak0.pak, opened as GAME/maps/start.bsp
+// so that the game folder's paks are searched. Where the input holds
+// "QLIT", the bytes from its last "QLIT" on lie beside the map as m.lit.
+// Each is run through what the viewer runs on one: OpenMap, LoadLevel and,
+// when the level loads, the light pages filled, the textures expanded and
+// DrawLevel in every view (with no GL context current, GL ignores the
+// calls, but every read that makes their arguments happens, the walk of the
+// tree among them). The sanitizers catch reads outside the arrays,
+// overflows and leaks; the checks here catch a failure that does not say
+// why, a message on success, and a level that quietly lost what the views
+// draw from for want of memory, which a file of this size never needs.
 #include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <string_view>
 
 #include "bsp/level.h"
+#include "bsp/light.h"
 #include "bsp/pak.h"
-#include "platform/win32.h"
+#include "bsp/textures.h"
 #include "platform/gl.h"
+#include "platform/win32.h"
 #include "view/cull.h"
 #include "view/render.h"
 #include "view/upload.h"
@@ -27,7 +33,24 @@
 
 namespace {
 
+namespace fs = std::filesystem;
+
 int shownMessages = 0;
+
+void Write(const fs::path& path, std::string_view bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), std::streamsize(bytes.size()));
+}
+
+// The game folder, made once: its palette a ramp of every colour index.
+fs::path GameFolder() {
+  const fs::path game = fs::temp_directory_path() / ("mivo-fuzz-" + std::to_string(getpid())) / "id1";
+  fs::create_directories(game / "maps");
+  fs::create_directories(game / "gfx");
+  std::string palette(768, '\0');
+  for (size_t i = 0; i < palette.size(); ++i) palette[i] = char(i * 7 / 3);
+  Write(game / "gfx" / "palette.lmp", palette);
+  return game;
+}
 
 }  // namespace
 
@@ -45,23 +68,24 @@ extern "C" const char* __asan_default_options() {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const int file = memfd_create("map.bsp", 0);
-  static const std::string path = "/proc/self/fd/" + std::to_string(file);
-  static const std::string pak = [] {
-    const auto link = std::filesystem::temp_directory_path() / ("mivo-fuzz-" +
-                                                                  std::to_string(getpid()) + ".pak");
-    std::filesystem::remove(link);
-    std::filesystem::create_symlink(path, link);
-    return link.string();
-  }();
-  if (ftruncate(file, 0) != 0 || pwrite(file, data, size, 0) != static_cast<ssize_t>(size)) abort();
+  static const fs::path game = GameFolder();
+  const std::string_view input(reinterpret_cast<const char*>(data), size);
+  const size_t lit = input.rfind("QLIT");
+  const std::string_view map = input.substr(0, lit), beside = lit == input.npos ? "" : input.substr(lit);
+  const bool isPak = map.starts_with("PACK");
+  for (const char* name : {"maps/m.bsp", "maps/m.lit", "pak0.pak"}) fs::remove(game / name);
+  Write(game / (isPak ? "pak0.pak" : "maps/m.bsp"), map);
+  if (!beside.empty()) Write(game / "maps" / "m.lit", beside);
   shownMessages = 0;
-  const bool isPak = size >= 4 && memcmp(data, "PACK", 4) == 0;
-  const int status = OpenMap((isPak ? pak : path).c_str()) != 0 ? 1 : LoadLevel();
+  const std::string path = (game / "maps" / (isPak ? "start.bsp" : "m.bsp")).string();
+  const int status = OpenMap(path.c_str()) != 0 ? 1 : LoadLevel();
   if (shownMessages != status) abort();  // one message exactly when a map does not show
+  if (status == 0 && Level.faceCount > 0 && Level.surfaces.empty()) abort();
   // GLU cannot build mip levels without a context: the names stand in.
+  FillLightPages();
+  ExpandTextures();
   const std::vector<GLuint> names(Level.textures.size(), 1);
-  LevelTextures = {std::vector<GLuint>(size_t(Level.light.pageCount), 1), names, names};
+  LevelTextures = {true, true, std::vector<GLuint>(size_t(Level.light.pageCount), 1), names, names};
   ResetCulling();
   for (int view = 0; status == 0 && view < 4; ++view) {
     View = {LightView(view % 3), view == 3};  // flat, lit, light only, lit + textures

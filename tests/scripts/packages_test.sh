@@ -9,8 +9,9 @@
 #            not open a file of that user's in /tmp. The package is
 #            coreutils=ITS_VERSION, which dpkg-query does not know by that
 #            name and apt-get installs at once; apt reads no package lists but
-#            the test's own empty ones (APT_CONFIG). Needs root, sudo and a
-#            writable sysctl; skips (77) without them.
+#            the test's own empty ones (APT_CONFIG). A user whom sudo refuses
+#            is told so, with the command for root, and nothing is tried.
+#            Needs root, sudo and a writable sysctl; skips (77) without them.
 #
 #   bash tests/scripts/packages_test.sh no-sudo|sudo
 source "$(dirname "$0")/../e2e/lib.sh"
@@ -30,9 +31,10 @@ fi
 skip() { echo "Skipped: $*" && exit 77; }
 ((EUID == 0)) && command -v sudo >/dev/null || skip "making a user with sudo needs root and sudo"
 old=$(sysctl -n fs.protected_regular) || skip "no fs.protected_regular here"
-user=mivo-sudo-$$
+user=mivo-sudo-$$ refused=mivo-nosudo-$$
 trap 'sysctl -qw fs.protected_regular=$old; rm -f /etc/sudoers.d/$user
-  find /tmp -maxdepth 1 -user $user -exec rm -rf {} +; userdel $user 2>/dev/null; rm -rf "$scratch"' EXIT
+  find /tmp -maxdepth 1 -user $user -exec rm -rf {} +; userdel $user 2>/dev/null
+  userdel $refused 2>/dev/null; rm -rf "$scratch"' EXIT
 sysctl -qw fs.protected_regular=2 2>/dev/null || skip "fs.protected_regular cannot be set here"
 useradd -M -d "$scratch" "$user"
 printf '%s ALL=(ALL) NOPASSWD: ALL\nDefaults:%s env_keep += APT_CONFIG\n' "$user" "$user" >"/etc/sudoers.d/$user"
@@ -44,3 +46,9 @@ probe=coreutils=$(dpkg-query -W -f='${Version}' coreutils)
 out=$(runuser -u "$user" -- env APT_CONFIG="$scratch/apt.conf" bash -c \
   "source tools/packages.sh && EnsurePackages $probe" 2>&1) || fail "status $?: $out"
 [[ -z $(find /tmp -maxdepth 1 -user "$user") ]] || fail "left behind: $(find /tmp -maxdepth 1 -user "$user")"
+
+useradd -M -d "$scratch" "$refused"
+! out=$(runuser -u "$refused" -- bash -c "source tools/packages.sh && EnsurePackages $probe" 2>&1 </dev/null) &&
+  grep -q "^sudo does not let you install them" <<<"$out" &&
+  grep -q "^  apt-get update && apt-get install -y .*coreutils=" <<<"$out" && ! grep -q "apt-get failed" <<<"$out" ||
+  fail "a user sudo refuses: $out"

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <array>
 #include <functional>
+#include <iostream>
 #include <tuple>
 
 #include "app/watch.h"
@@ -228,6 +229,7 @@ TEST_F(Bsp, PaksOpenTheirMapsAsTheGameFindsThemAndDamagedOnesSayWhy) {
                                               "maps/e1m1.bsp.\n"},
       {game + "/pak1.pak/maps/e1m2.bsp", "Error opening bsp file (not found?)\n"},
       {game + "/maps/e1m2.bsp", "Error opening bsp file (not found?)\n"},
+      {"maps/e1m1.bsp", "loads 331"},  // from inside the game folder
       {file(0, 0x58434150), kPakError},  // "PACX"
       {file(4, int32_t(pak.size())), kPakError},
       {file(8, 63), kPakError},
@@ -239,6 +241,8 @@ TEST_F(Bsp, PaksOpenTheirMapsAsTheGameFindsThemAndDamagedOnesSayWhy) {
       // the next file of the pak.
       {file(directory + 60, int32_t(room.size() - 8)) + "/maps/start.bsp", kReadError},
   };
+  const fs::path cwd = fs::current_path();
+  fs::current_path(game);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.path);
     ResetMapState();
@@ -247,6 +251,7 @@ TEST_F(Bsp, PaksOpenTheirMapsAsTheGameFindsThemAndDamagedOnesSayWhy) {
     const std::string shown = testing::internal::GetCapturedStderr();
     EXPECT_EQ(status == 0 ? "loads " + std::to_string(Level.faceCount) : shown, c.outcome);
   }
+  fs::current_path(cwd);
   fs::create_directories(game + "/maps");  // a loose file wins
   WriteBspFile(game + "/maps/e1m1.bsp", room);
   ResetMapState();
@@ -294,6 +299,10 @@ TEST_F(Bsp, ColouredLightAndThePaletteAreFoundWhereTheGameKeepsThem) {
   // found until it is gone.
   fs::remove(dir / "mod/pak2.pak");
   fs::remove(dir / "mod/maps/m.lit");
+  const fs::path cwd = fs::current_path();
+  fs::current_path(dir / "mod");  // maps/m.bsp from inside the game folder
+  EXPECT_EQ(load("maps/m.bsp"), mono + "./gfx/palette.lmp");
+  fs::current_path(cwd);
   for (const char* found : {"mod/gfx/palette.lmp", "mod/pak1.pak", "mod/pak0.pak", "ID1/Gfx/palette.lmp", "ID1/pak0.pak"}) {
     const std::string where = (dir / found).string();
     EXPECT_EQ(load(map), mono + where + (where.ends_with(".pak") ? "/gfx/palette.lmp" : ""));
@@ -400,10 +409,13 @@ TEST(Watch, AChangeCountsOnceTheFileHasStayedTheSameForHalfASecond) {
     WriteBspFile(path, Bytes(text, text + strlen(text)));
   };
   // Another file of the same size and time, made later: moved over, only its
-  // creation time tells it apart.
+  // creation time tells it apart, where the file system keeps one.
   write(other, "one");
-  do write(file, "one");
-  while (FileStateOf(file).created.dwLowDateTime == FileStateOf(other).created.dwLowDateTime);
+  const auto born = [](const std::string& path) { return FileStateOf(path).created.dwLowDateTime; };
+  write(file, "one");
+  for (int tries = 0; tries < 100 && born(file) == born(other); ++tries) write(file, "one");
+  const bool births = born(file) != born(other);
+  if (!births) std::cout << "No birth times here: a file moved over the map is not checked.\n";
   fs::last_write_time(other, fs::last_write_time(file));
   WatchFile(file, FileStateOf(file));
   const struct {
@@ -411,7 +423,7 @@ TEST(Watch, AChangeCountsOnceTheFileHasStayedTheSameForHalfASecond) {
     DWORD now;
     int reload;
   } steps[] = {{nullptr, 0, 0},
-               {[&] { fs::rename(other, file); }, 1000, 0}, {nullptr, 1500, 1},
+               {[&] { fs::rename(other, file); }, 1000, 0}, {nullptr, 1500, births ? 1 : 0},
                {[&] { write(file, "two"); }, 2000, 0},  // written in steps
                {[&] { write(file, "two, three"); }, 2400, 0},
                {nullptr, 2899, 0}, {nullptr, 2900, 1}, {nullptr, 5000, 0},
