@@ -57,9 +57,11 @@ struct LightGrid {
   bool dark;        // light mapped onto black: no samples of its own
   int smin, tmin;   // the grid's first sample lies at s = 16 smin, t = 16 tmin
   int width, height;
+  uint8_t styles[4];    // its light styles; 255 ends the list
   int styleCount;
-  uint64_t byteOffset;  // of its first sample
+  uint64_t byteOffset;  // of its first sample; each style's grid follows the one before
   int page, x, y;       // its block, a border of one texel around the grid
+  uint32_t face;        // the face record it lights
 };
 
 // The light samples and what was made of them.
@@ -69,6 +71,9 @@ struct LightData {
   int offsetScale;               // a face's offset times this is a byte offset
   const char* source;            // for --info: where the samples came from
   std::vector<LightGrid> grids;  // placed, with samples of their own
+  // How strong each light style is, by style number, 1 being full
+  // strength; a style past the end is at full strength.
+  std::vector<float> styleValues;
   int pageCount;
   std::vector<uint8_t> pages;    // kLightPageSize squared RGB texels a page, once filled
 };

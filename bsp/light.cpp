@@ -114,6 +114,7 @@ LightGrid LightGridOf(bool haveTexInfo, bool special, const uint8_t styles[4],
   grid.smin = static_cast<int>(smin);
   grid.tmin = static_cast<int>(tmin);
   while (grid.styleCount < 4 && styles[grid.styleCount] != 255) ++grid.styleCount;
+  memcpy(grid.styles, styles, 4);
   const uint64_t bytes = uint64_t(grid.styleCount) * uint64_t(grid.width * grid.height) *
                          uint64_t(light.channels);
   if (lightOffset < 0) return grid;
@@ -169,28 +170,31 @@ void PlaceLightMaps(std::vector<LightGrid*>& grids) {
 
 void FillLightPages() {
   LightData& light = Level.light;
-  constexpr size_t kPageBytes = size_t{kLightPageSize} * kLightPageSize * 3;
   if (!light.pages.empty() || light.pageCount == 0) return;
-  light.pages.assign(size_t(light.pageCount) * kPageBytes, 0);
-  // Each block: every style's samples summed and capped, grey for mono
-  // samples; then the border repeats the nearest sample.
+  light.pages.assign(size_t(light.pageCount) * kLightPageSize * kLightPageSize * 3, 0);
+  for (const LightGrid& grid : light.grids) ComposeLightBlock(grid, light.pages.data());
+}
+
+void ComposeLightBlock(const LightGrid& grid, uint8_t* pages) {
+  const LightData& light = Level.light;
   const size_t channels = size_t(light.channels);
-  std::vector<uint16_t> sums;
-  for (const LightGrid& grid : light.grids) {
-    const size_t w = size_t(grid.width), h = size_t(grid.height), n = w * h * channels;
-    const uint8_t* samples = light.samples.data() + grid.byteOffset;
-    sums.assign(samples, samples + n);
-    for (int k = 1; k < grid.styleCount; ++k) {
-      for (size_t i = 0; i < n; ++i) sums[i] = uint16_t(sums[i] + samples[size_t(k) * n + i]);
-    }
-    uint8_t* block = light.pages.data() + size_t(grid.page) * kPageBytes;
-    for (size_t j = 0; j < h + 2; ++j) {
-      const uint16_t* row = sums.data() + std::clamp<size_t>(j, 1, h) * w * channels - w * channels;
-      uint8_t* texel = block + ((size_t(grid.y) + j) * kLightPageSize + size_t(grid.x)) * 3;
-      for (size_t i = 0; i < w + 2; ++i, texel += 3) {
-        const uint16_t* sample = row + (std::clamp<size_t>(i, 1, w) - 1) * channels;
-        for (size_t c = 0; c < 3; ++c) texel[c] = uint8_t(std::min<int>(sample[channels == 3 ? c : 0], 255));
-      }
+  const size_t w = size_t(grid.width), h = size_t(grid.height), n = w * h * channels;
+  const uint8_t* samples = light.samples.data() + grid.byteOffset;
+  static std::vector<float> sums;
+  sums.assign(n, 0.0f);
+  for (int k = 0; k < grid.styleCount; ++k) {
+    const size_t style = grid.styles[k];
+    const float value = style < light.styleValues.size() ? light.styleValues[style] : 1.0f;
+    const uint8_t* from = samples + size_t(k) * n;
+    for (size_t i = 0; i < n; ++i) sums[i] += value * float(from[i]);
+  }
+  uint8_t* block = pages + size_t(grid.page) * kLightPageSize * kLightPageSize * 3;
+  for (size_t j = 0; j < h + 2; ++j) {
+    const float* row = sums.data() + (std::clamp<size_t>(j, 1, h) - 1) * w * channels;
+    uint8_t* texel = block + ((size_t(grid.y) + j) * kLightPageSize + size_t(grid.x)) * 3;
+    for (size_t i = 0; i < w + 2; ++i, texel += 3) {
+      const float* sample = row + (std::clamp<size_t>(i, 1, w) - 1) * channels;
+      for (size_t c = 0; c < 3; ++c) texel[c] = uint8_t(std::min(sample[channels == 3 ? c : 0], 255.0f));
     }
   }
 }

@@ -35,7 +35,12 @@ uint64_t LightTexelBudget();
 // grids with samples of their own in Level.light.grids for FillLightPages.
 void PlaceLightMaps(std::vector<LightGrid*>& grids);
 
-// Fills Level.light.pages from the placed grids, unless they are filled:
-// each style at full strength, summed, capped at 255 a channel; a border
-// repeating the grid's edge.
+// Fills Level.light.pages from the placed grids, unless they are filled,
+// each block as ComposeLightBlock makes it.
 void FillLightPages();
+
+// Writes the block of `grid` into `pages` (pageCount pages of RGB texels):
+// each style's samples times its strength (Level.light.styleValues),
+// summed, capped at 255 a channel, grey for mono samples; a border of one
+// texel repeating the grid's edge.
+void ComposeLightBlock(const LightGrid& grid, uint8_t* pages);

@@ -26,8 +26,7 @@ bool StartsWithSky(const char* name) {
 // until the grid has a place.
 template <typename Face, typename Edge>
 void BuildSurface(uint32_t record, const Face& face, const Edge* edges, const FaceColor& color,
-                  std::vector<LightGrid>& grids, std::vector<uint32_t>& gridFaces,
-                  uint64_t& texelsLeft) {
+                  std::vector<LightGrid>& grids, uint64_t& texelsLeft) {
   const int64_t n = face.surfEdgeTotal;
   if (n < 3) return;
   Corners& c = Level.corners;
@@ -92,8 +91,8 @@ void BuildSurface(uint32_t record, const Face& face, const Edge* edges, const Fa
   if (grid.light == kLightMapped) texelsLeft -= texels;
   surface.light = grid.light;
   if (grid.light == kLightMapped) {
+    grid.face = record;
     grids.push_back(grid);
-    gridFaces.push_back(record);
   }
 }
 
@@ -102,7 +101,6 @@ void BuildAll(const Face* faces, const Edge* edges) {
   const int64_t worldStart = Level.worldModel.faceStart;
   const int64_t worldEnd = worldStart + std::max(Level.worldModel.faceTotal, 0);
   std::vector<LightGrid> grids;
-  std::vector<uint32_t> gridFaces;
   uint64_t texelsLeft = LightTexelBudget();
   auto build = [&](int64_t start, int64_t total) {
     for (int64_t r = start; r < start + total; ++r) {
@@ -110,7 +108,7 @@ void BuildAll(const Face* faces, const Edge* edges) {
       // World faces take colours from the start of the array, as the flat view does.
       const bool world = r >= worldStart && r < worldEnd;
       BuildSurface(uint32_t(r), faces[r], edges, Level.faceColors[world ? r - worldStart : r],
-                   grids, gridFaces, texelsLeft);
+                   grids, texelsLeft);
     }
   };
   if (worldEnd > worldStart) build(worldStart, worldEnd - worldStart);
@@ -125,7 +123,7 @@ void BuildAll(const Face* faces, const Edge* edges) {
   constexpr float kPage = kLightPageSize;
   for (size_t g = 0; g < grids.size(); ++g) {
     const LightGrid& grid = grids[g];
-    Surface& surface = Level.surfaces[gridFaces[g]];
+    Surface& surface = Level.surfaces[grid.face];
     surface.lightPage = grid.page;
     float* at = &Level.corners.lightCoords[2 * size_t(surface.firstCorner)];
     for (uint32_t k = 0; k < surface.cornerCount; ++k, at += 2) {
