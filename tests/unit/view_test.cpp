@@ -194,6 +194,9 @@ TEST_F(Frame, LitViewsShowTheLightOfEachFaceAndFullBrightWhereItCannotBeShown) {
       {"NaN texture vector", [](MapDraft& m) { m.texInfos[0].s[0] = NAN; }, -1},
       {"infinite texture offset", [](MapDraft& m) { m.texInfos[0].t[3] = INFINITY; }, -1},
       {"an extent of 2^31", [](MapDraft& m) { m.texInfos[0].s[0] = 1 << 22; }, -1},
+      {"256 samples wide, the most", [](MapDraft& m) {
+         m.texInfos[0].s[0] = 31.875f, m.texInfos[0].s[3] = -4, m.lighting.assign(256 * 9, 64);
+       }, 64},
       {"257 samples wide, all there", [](MapDraft& m) { m.texInfos[0].s[0] = 32, m.lighting.resize(257 * 9, 64); }, -1},
       {"a map without light", [](MapDraft& m) { m.lighting.clear(); }, -1},
   };
