@@ -7,7 +7,9 @@
 #include <filesystem>
 
 #include "bsp/level.h"
+#include "bsp/light.h"
 #include "bsp/pak.h"
+#include "bsp/textures.h"
 #include "tests/unit/support.h"
 #include "tools/bsp_writer.h"
 
@@ -15,8 +17,10 @@ namespace {
 
 constexpr int kGridSizes[] = {1000, 5000, 20000, 60000};
 constexpr int kWideGridSizes[] = {100000, 300000};  // BSP2 only: past 16-bit indices
-constexpr const char* kRealMaps[] = {"tiny-room", "cube", "libre-e1m1", "clay-bsp2",
-                                     "e4m4-bsp2-sub64", "e4m4-bsp2-sub64-fastvis"};
+constexpr const char* kRealMaps[] = {"tiny-room",       "cube",
+                                     "libre-e1m1",      "clay-bsp2",
+                                     "e4m4-bsp2-sub64", "e4m4-bsp2-sub64-fastvis",
+                                     "e4m4-bsp2-sub64-novis"};
 
 // Fills in what the benchmarks report per map, as the viewer reads it.
 bool Describe(BenchMap& map) {
@@ -35,6 +39,9 @@ bool Describe(BenchMap& map) {
   const Corners& c = Level.corners;
   map.surfaceBytes = Level.surfaces.size() * sizeof(Surface) +
                      (c.positions.size() + c.textureCoords.size() + c.lightCoords.size()) * 4;
+  // What the views that show light and textures make of them when first shown.
+  FillLightPages();
+  ExpandTextures();
   map.lightBytes = Level.light.pages.size();
   map.lightPages = Level.light.pageCount;
   map.textureBytes = 0;
@@ -116,6 +123,11 @@ std::vector<BenchMap> PrepareBenchMaps() {
     map.views = map.name != "tiny-room" && map.name != "cube";
     fs::create_symlink(fs::absolute(fs::path(realDir) / (std::string(name) + ".bsp")), map.path,
                        error);
+    // The portal file the compiler left beside the map, beside it here too.
+    const fs::path portals = fs::path(realDir) / (std::string(name) + ".prt");
+    if (fs::exists(portals, error)) {
+      fs::create_symlink(fs::absolute(portals), game / "maps" / (std::string(name) + ".prt"), error);
+    }
     if (!Describe(map)) {
       fprintf(stderr, "skipping %s: cannot read it\n", map.path.c_str());
       continue;

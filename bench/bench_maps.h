@@ -3,7 +3,8 @@
 // BSP2 grids of 100,000 and 300,000 faces, all written by the BSP writer
 // into a scratch directory; then the real maps when MIVO_REAL_MAPS names
 // their directory, each opened from a game folder laid out in the scratch
-// directory (GAME/maps/NAME.bsp, linked), with the shared palette as
+// directory (GAME/maps/NAME.bsp, linked, with its portal file NAME.prt
+// beside it where it has one), with the shared palette as
 // GAME/gfx/palette.lmp so that their textures show.
 //
 //   std::vector<BenchMap> maps = PrepareBenchMaps();
@@ -28,7 +29,7 @@ struct BenchMap {
   bool wide;              // BSP2 or 2PSB
   uint64_t surfaceBytes;  // the surfaces and corner arrays built at load
   uint64_t lightBytes;    // the light pages
-  uint64_t textureBytes;  // the textures' texels, as expanded at load (GL adds a third for mip levels)
+  uint64_t textureBytes;  // the textures' texels, as expanded when first shown (GL adds a third for mip levels)
   int lightPages;
   int textures;           // shown
   bool views;             // worth timing in every view, culled and not

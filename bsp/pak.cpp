@@ -110,7 +110,7 @@ bool GameFolderOf(const std::string& path, std::string* game) {
     return false;
   }
   if (slash == 4) {
-    *game = ".";
+    game->assign(1, '.');  // (assigning a literal trips a false -Wrestrict of GCC 12 at -O3)
     return true;
   }
   if (LastSeparator(path, slash - 1) != slash - 5) return false;
