@@ -11,6 +11,7 @@
 #include "platform/gl.h"
 #include "view/camera.h"
 #include "view/cull.h"
+#include "view/overlays.h"
 #include "view/upload.h"
 #include "view/views.h"
 
@@ -321,4 +322,5 @@ void DrawLevel() {
   } else {
     DrawSurfaces();
   }
+  DrawOverlays();
 }
