@@ -40,7 +40,8 @@ void SkipBlanks(Scanner& s) {
   while (s.at < s.lineEnd && IsBlank(*s.at)) ++s.at;
 }
 
-// Moves to the next line that holds more than blanks; false at the end.
+// Moves to the next line that holds more than blanks; false at the end,
+// where the line's number is that of the line that would come next.
 bool NextLine(Scanner& s) {
   while (s.next < s.end) {
     s.at = s.next;
@@ -51,6 +52,8 @@ bool NextLine(Scanner& s) {
     SkipBlanks(s);
     if (s.at < s.lineEnd) return true;
   }
+  s.at = s.lineEnd = s.end;
+  ++s.line;
   return false;
 }
 
@@ -228,7 +231,7 @@ int ParsePortalFile(const char* text, size_t size, int64_t mapLeaves, PortalSet*
                     std::string* problem) {
   Scanner s{text, text + size, text, text, 0};
   PortalSet p{};
-  if (!NextLine(s)) return Fail(s, "empty", problem);
+  if (!NextLine(s)) s.line = 1;  // an empty file has no header either
   const std::string_view head(s.at, size_t(s.lineEnd - s.at));
   const size_t trimmed = head.find_last_not_of(" \t\r\v\f") + 1;
   const std::string_view form = head.substr(0, trimmed);

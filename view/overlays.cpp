@@ -1,7 +1,7 @@
 // The overlays, drawn from the diagnostics' own arrays in map units
 // through a matrix that turns map axes into GL's, so nothing is copied per
-// frame. What depends only on a file (the trail's colours, the portals'
-// line and triangle indices) is made again when the file has been read
+// frame. What depends only on a file (the trail's colours and the boxes of
+// its runs, the portals' boxes) is made again when the file has been read
 // again. Every state changed here is pushed and popped around the drawing.
 #include "view/overlays.h"
 
@@ -66,10 +66,12 @@ void AddBox(const float* first, size_t count, std::vector<float>* boxes) {
   boxes->insert(boxes->end(), box, box + 6);
 }
 
+// Sizes as well as reads are compared, so that arrays set without a read
+// are never drawn through another's indices.
 void PrepareTrail() {
-  if (Made.trailLoads == Trail.loads) return;
-  Made.trailLoads = Trail.loads;
   const size_t n = Trail.points.size() / 3;
+  if (Made.trailLoads == Trail.loads && Made.trailColors.size() == 3 * n) return;
+  Made.trailLoads = Trail.loads;
   Made.trailColors.resize(3 * n);
   for (size_t i = 0; i < n; ++i) {
     const float t = n > 1 ? float(i) / float(n - 1) : 0.0f;
@@ -82,7 +84,7 @@ void PrepareTrail() {
 }
 
 void PreparePortals() {
-  if (Made.portalLoads == Portals.loads) return;
+  if (Made.portalLoads == Portals.loads && Made.portalBoxes.size() == 6 * Portals.portals.size()) return;
   Made.portalLoads = Portals.loads;
   Made.portalBoxes.clear();
   for (const Portal& p : Portals.portals) AddBox(&Portals.points[3 * size_t{p.firstPoint}], p.pointCount, &Made.portalBoxes);
