@@ -49,14 +49,17 @@ int TakeShot(HWND window) {
   return status;
 }
 
-// The compiler's files beside the map on show, read again: bit 0 and 1 (its
-// point file, by either name) the trail, bit 2 the portals.
+// The compiler's files beside the map, as bits of Beside's entries.
+constexpr int kTrailFiles = 1 | 2;  // MAP.pts, MAP.lin
+constexpr int kPortalFile = 4;      // MAP.prt
+
+// The compiler's files beside the map on show, read again: `which` of them.
 void ReadBesideFiles(int which) {
-  if ((which & 3) != 0) {
+  if ((which & kTrailFiles) != 0) {
     LoadTrail(Beside[0].file, Beside[1].file);
     Overlays.trailStep = -1;
   }
-  if ((which & 4) != 0) LoadPortals(Beside[2].file);
+  if ((which & kPortalFile) != 0) LoadPortals(Beside[2].file);
 }
 
 // A changed map is loaded again; a change of only the files beside it reads
@@ -221,7 +224,7 @@ int ReplaceMap(HWND window, const char* path, int how) {
   WatchFile(OpenedMap.file, OpenedMap.file == Shown.file ? before : FileStateOf(OpenedMap.file));
   // Its compiler's files, watched from before they are read.
   WatchBesideFiles(CompilerFilesOf(OpenedMap));
-  ReadBesideFiles(7);
+  ReadBesideFiles(kTrailFiles | kPortalFile);
   if ((how & kKeepView) == 0) {
     glLoadIdentity();
     PlaceCamera();

@@ -206,7 +206,7 @@ int main(int argc, char** argv) {
     fprintf(stderr, "the map, its portals or the files written from them failed\n");
   }
   DestroyWindow(window);
-  if (getenv("KEEP") == nullptr) fs::remove_all(scratch); else fprintf(stderr, "kept %s\n", scratch);
+  fs::remove_all(scratch);
   benchmark::Shutdown();
   return status;
 }

@@ -91,10 +91,9 @@ picture "$scratch/leak.png" "$scratch/leak.bsp" && ! identical "$scratch/leak.pn
 printf '1 2 3\nx\n' >"$scratch/leak.pts"
 printf 'PRT1\n5\n0\n' >"$scratch/leak.prt"
 expect 0 "Ignoring $scratch/leak.pts: line 2: not three finite numbers" --info "$scratch/leak.bsp"
-for line in "leak trail: none" "portals: ignored ($scratch/leak.prt: line 2: 5 leaves, not the map's 0)"; do
-  grep -qxF "$line" "$scratch/out" || fail "--info: no \"$line\" in $(cat "$scratch/out")"
-done
-grep -qF "Ignoring $scratch/leak.prt: line 2: 5 leaves" "$scratch/err" || fail "--info: $(cat "$scratch/err")"
+grep -qxF "leak trail: none" "$scratch/out" && grep -qF "Ignoring $scratch/leak.prt: line 2: 5 leaves" "$scratch/err" &&
+  grep -qxF "portals: ignored ($scratch/leak.prt: line 2: 5 leaves, not the map's 0)" "$scratch/out" ||
+  fail "--info of ignored files: $(cat "$scratch/out" "$scratch/err")"
 
 # The real maps, where MIVO_REAL_MAPS has them: faces, world faces, start.
 while read -r name faces world start; do

@@ -24,16 +24,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int64_t leaves : {int64_t{-1}, int64_t{size > 0 ? data[0] % 8 : 0}}) {
     PortalSet set{};
     if (ParsePortalFile(text.data(), text.size(), leaves, &set, &problem) != 0) continue;
-    if (set.points.size() % 3 != 0 || (leaves >= 0 && set.clusterOfLeaf.size() != size_t(leaves) + 1)) abort();
+    bool sound = set.points.size() % 3 == 0 && (leaves < 0 || set.clusterOfLeaf.size() == size_t(leaves) + 1);
     for (const Portal& p : set.portals) {
-      if (p.pointCount < 3 || size_t{p.firstPoint} + p.pointCount > set.points.size() / 3) abort();
-      for (int32_t side : p.sides) {
-        if (side < 0 || uint32_t(side) >= set.clusterCount) abort();
-      }
+      sound = sound && p.pointCount >= 3 && size_t{p.firstPoint} + p.pointCount <= set.points.size() / 3 &&
+              uint32_t(p.sides[0]) < set.clusterCount && uint32_t(p.sides[1]) < set.clusterCount;
     }
-    for (int32_t cluster : set.clusterOfLeaf) {
-      if (cluster < -1 || cluster >= int64_t{set.clusterCount}) abort();
-    }
+    for (int32_t cluster : set.clusterOfLeaf) sound = sound && cluster >= -1 && cluster < int64_t{set.clusterCount};
+    if (!sound) abort();
   }
   return 0;
 }

@@ -33,12 +33,11 @@ $build/tests/fuzz/fuzz_map -max_total_time="$((seconds - textSeconds))" -dict=te
   -artifact_prefix=$build/findings/ "$@" $build/corpus $seeds 2>&1 |
   grep -v --line-buffered -E 'AddressSanitizer failed to allocate|^#[0-9]+.(NEW|REDUCE|pulse) ' ||
   status=${PIPESTATUS[0]}
-# The text files: one of each form, and the real portal files.
+# The text files: a trail, portals, and the real PRT2 files.
 text=$build/text-seeds
 mkdir -p $text $build/text-corpus
 printf '1 2 3\n1 2 3\n4.5 -6 +7e1\n' >$text/trail.pts
-printf 'PRT1\n3\n2\n3 0 1 (0 0 0) (1 0 0) (1 1 0)\n4 1 2 (0 0 1) (1 0 1) (1 1 1) (0 1 1)\n' >$text/prt1.prt
-printf 'PRT2\n4\n2\n1\n3 0 1 (0 0 0) (1 0 0) (1 1 0)\n0 3 -1\n1 -1\n' >$text/prt2.prt
+printf 'PRT1\n3\n1\n3 0 1 (0 0 0) (1 0 0) (1 1 0)\n' >$text/prt1.prt
 printf 'PRT1-AM\n2\n1\n3\n3 1 0 (0 0 0) (1 0 0) (1 1 0)\n1\n0\n1\n' >$text/am.prt
 [[ -d "${MIVO_REAL_MAPS:-}" ]] && install -m 644 "$MIVO_REAL_MAPS"/*.prt $text/
 $build/tests/fuzz/fuzz_text -max_total_time="$textSeconds" -max_len=4096 -timeout=10 \

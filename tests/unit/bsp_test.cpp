@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <sstream>
 #include <tuple>
 
 #include "app/watch.h"
@@ -354,32 +355,30 @@ TEST(Entities, PlayerStartIsTheFirstInfoPlayerStartElseDeathmatch) {
 namespace {
 
 // What a point file (`leaves` -2) or a portal file decodes to, or why it is
-// refused: its points; or its form, clusters, each portal's sides, corner
-// count and first corner, and each BSP leaf's cluster. Given exactly the
-// text's bytes, unterminated, so reading past them is caught.
+// refused: its points; or its form (PRT1, PRT2, PRTA for PRT1-AM),
+// clusters, each portal's sides, corner count and first corner, and each
+// BSP leaf's cluster. Given exactly the text's bytes, unterminated, so
+// reading past them is caught.
 std::string Decoded(const std::string& text, int64_t leaves) {
   const std::vector<char> bytes(text.begin(), text.end());
-  std::string problem, out;
+  std::string problem;
   std::vector<float> points;
   PortalSet set{};
-  if (leaves == -2) {
-    if (ParsePointFile(bytes.data(), bytes.size(), &points, &problem) != 0) return problem;
-  } else {
-    if (ParsePortalFile(bytes.data(), bytes.size(), leaves, &set, &problem) != 0) return problem;
-    out = std::string(set.form == kPrt1 ? "PRT1 " : set.form == kPrt2 ? "PRT2 " : "AM ") +
-          std::to_string(set.clusterCount) + ":";
-    for (const Portal& p : set.portals) {
-      out += " " + std::to_string(p.sides[0]) + "-" + std::to_string(p.sides[1]) + " x" +
-             std::to_string(p.pointCount) + " at";
-      points.assign(&set.points[3 * p.firstPoint], &set.points[3 * p.firstPoint + 3]);
-      for (float v : points) out += " " + testing::PrintToString(v);
-      out += ",";
-    }
-    out += " |";
-    points.assign(set.clusterOfLeaf.begin(), set.clusterOfLeaf.end());
+  if (leaves == -2 ? ParsePointFile(bytes.data(), bytes.size(), &points, &problem) != 0
+                   : ParsePortalFile(bytes.data(), bytes.size(), leaves, &set, &problem) != 0) {
+    return problem;
   }
-  for (float v : points) out += " " + testing::PrintToString(v);
-  return out;
+  std::ostringstream out;
+  for (float v : points) out << " " << v;
+  if (leaves != -2) out << "PRT" << "12A"[set.form] << " " << set.clusterCount << ":";
+  for (const Portal& p : set.portals) {
+    out << " " << p.sides[0] << "-" << p.sides[1] << " x" << p.pointCount << " at";
+    for (int k = 0; k < 3; ++k) out << " " << set.points[3 * p.firstPoint + k];
+    out << ",";
+  }
+  if (leaves != -2) out << " |";
+  for (int32_t cluster : set.clusterOfLeaf) out << " " << cluster;
+  return out.str();
 }
 
 }  // namespace
@@ -400,23 +399,19 @@ TEST(Diagnostics, PointAndPortalFilesDecodeOrSayWhichLineIsWrong) {
       {"1 2 nan", -2, "line 1: not three finite numbers"},
       {"1 2 1e39", -2, "line 1: not three finite numbers"},
       {"1-2 3 4", -2, "line 1: not three finite numbers"},
-      {prt1, -1, "PRT1 3: 0-1 x3 at 0 0 0, 1-2 x4 at 0 0 1, | -1 0 1 2"},
       {prt1, 3, "PRT1 3: 0-1 x3 at 0 0 0, 1-2 x4 at 0 0 1, | -1 0 1 2"},
       {prt1, 4, "line 2: 3 leaves, not the map's 4"},
       {prt2 + "0 3 -1\n1 -1\n", -1, "PRT2 2: 0-1 x3 at 0 0 0, | -1 0 1 -1 0"},
-      {"PRT1-AM\n2\n1\n3\n3 1 0" + tri + "1\n0\n1\n", 3, "AM 2: 1-0 x3 at 0 0 0, | -1 1 0 1"},
+      {"PRT1-AM\n2\n1\n3\n3 1 0" + tri + "1\n0\n1\n", 3, "PRTA 2: 1-0 x3 at 0 0 0, | -1 1 0 1"},
       {"PRT3\n", -1, "line 1: not PRT1, PRT2 or PRT1-AM"},
-      {"\n", -1, "line 1: not PRT1, PRT2 or PRT1-AM"},
       {"PRT1\n3\n", -1, "line 3: no count of portals"},
       {"PRT1\n3\n1000001\n", -1, "line 3: more than 1,000,000 portals"},
       {"PRT1\n3\n3\n3 0 1" + tri + "3 0 1" + tri, -1, "line 6: the file ends after 2 of its 3 portals"},
       {prt1 + "3 0 1" + tri, -1, "line 6: more lines than its counts"},
       {"PRT1\n3\n1\n2 0 1 (0 0 0) (1 0 0)\n", -1, "line 4: a polygon of fewer than 3 points"},
       {"PRT1\n3\n1\n3 0 3" + tri, -1, "line 4: a leaf out of range"},
-      {"PRT1\n3\n1\n3 0 -1" + tri, -1, "line 4: a leaf out of range"},
       {"PRT1\n3\n1\n4 0 1" + tri, -1, "line 4: a point that is not (x y z), three finite numbers"},
       {"PRT1\n3\n1\n3 0 1 (0 0) (1 0 0) (1 1 0)\n", -1, "line 4: a point that is not (x y z), three finite numbers"},
-      {"PRT1\n3\n1\n3 0 1 (0 0 inf) (1 0 0) (1 1 0)\n", -1, "line 4: a point that is not (x y z), three finite numbers"},
       {"PRT1\n3\n1\n3 0 1" + tri.substr(0, tri.size() - 1) + " (1 1 1)\n", -1, "line 4: more than its 3 points"},
       {"PRT2\n4\n2\n1\n3 0 2" + tri, -1, "line 5: a cluster out of range"},
       {prt2 + "0 4 -1\n1 -1\n", -1, "line 6: a leaf out of range"},
