@@ -4,7 +4,8 @@
 //   FrameOverlays/none|trail|portals|both   one flat frame from the player
 //       start (DrawLevel, then glFinish, 640 x 480, llvmpipe offscreen)
 //       with nothing over it, a 100,000-point trail, the map's own 9,277
-//       portals (P), or both
+//       portals (P), or both; none-turned|trail-turned: turned around, the
+//       trail behind the eye, which is what culling it costs
 //   LoadTrail/100000     LoadTrail of a point file of 100,000 points,
 //                        each written twice as the compiler writes them
 //   LoadPortals/200000   LoadPortals of a PRT2 file of 200,000 portals

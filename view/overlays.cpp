@@ -34,11 +34,11 @@ constexpr float kPortalColor[4] = {0.0f, 1.0f, 1.0f, 0.15f};  // the fill's alph
 // behind it up to about 700 units away.
 constexpr double kOutlineNearer = 2e-6;
 
-// The trail is culled in runs of this many points.
+// The trail is culled in runs of this many points, and thinned to lines
+// that keep within this many pixels of the points they leave out, and marks
+// that do not lie on one another.
 constexpr uint32_t kRun = 64;
-// and thinned to lines between points at least this many pixels apart,
-constexpr float kLineSpacing = 2.0f;
-// and marks that do not lie on one another.
+constexpr float kCorridor = 1.0f;
 constexpr float kMarkSpacing = 6.0f;
 
 struct Prepared {
@@ -153,11 +153,12 @@ void DrawPortals(const Frustum& frustum, const float eye[3]) {
 }
 
 // The runs of the trail in view, thinned where the screen could not show
-// the difference: a point nearer than kLineSpacing pixels to the last one
-// kept is left out, unless it ends its run, and a mark nearer than
-// kMarkSpacing to the last mark, which would lie on it. A point nearer than
-// the near plane, or behind the eye, is kept with the one after it, for GL
-// to clip their line. Lines: pairs of points; marks: points.
+// the difference. A line goes on from the last point drawn for as long as
+// the points after it keep within kCorridor pixels of its direction and do
+// not turn back; a mark nearer than kMarkSpacing to the last mark, which
+// would lie on it, is left out. A point nearer than the near plane, or
+// behind the eye, is drawn with its neighbours, for GL to clip their lines.
+// Lines: pairs of points; marks: points.
 void ThinTrail(const Frustum& f) {
   const uint32_t n = uint32_t(Trail.points.size() / 3);
   const float* points = Trail.points.data();
@@ -166,11 +167,15 @@ void ThinTrail(const Frustum& f) {
   for (uint32_t first = 0; first < n; first += kRun) {
     const float* box = &Made.runBoxes[6 * size_t(first / kRun)];
     if (!BoxInView(f, box, box + 3, 0)) continue;
-    // A run's line goes on to the first point of the next.
+    // A run's line goes on to the first point of the next, which that run marks.
     const uint32_t end = std::min(first + kRun, n - 1);
-    uint32_t last = first;
-    float line[2] = {}, mark[2] = {};
+    uint32_t last = first, next = first;  // the line drawn ends at `last`, and may go on to `next`
+    float from[2] = {}, to[2] = {}, dir[2] = {}, length = 0, reach = 0, mark[2] = {};
     bool behind = true, marked = false;
+    const auto draw = [&last](uint32_t j) {
+      TrailLines.insert(TrailLines.end(), {last, j});
+      last = j;
+    };
     for (uint32_t i = first; i <= end; ++i) {
       const float* p = points + 3 * size_t(i);
       const auto row = [p](const float* r) { return r[0] * p[0] + r[1] * p[1] + r[2] * p[2] + r[3]; };
@@ -178,18 +183,35 @@ void ThinTrail(const Frustum& f) {
       const bool wasBehind = behind;
       behind = w < 1.0f;
       const float at[2] = {behind ? 0 : row(f.clip[0]) / w * 320, behind ? 0 : row(f.clip[1]) / w * 240};
-      const auto apart = [&at](const float* from, float spacing) {
-        return std::fabs(at[0] - from[0]) >= spacing || std::fabs(at[1] - from[1]) >= spacing;
-      };
-      if (i != first && i != end && !behind && !wasBehind && !apart(line, kLineSpacing)) continue;
-      if (i != first) TrailLines.insert(TrailLines.end(), {last, i});
-      last = i, line[0] = at[0], line[1] = at[1];
-      // The point after the run is the next run's to mark.
-      if (i < first + kRun && (behind || !marked || apart(mark, kMarkSpacing))) {
+      if (i < first + kRun && (behind || !marked || std::fabs(at[0] - mark[0]) >= kMarkSpacing ||
+                               std::fabs(at[1] - mark[1]) >= kMarkSpacing)) {
         TrailMarks.push_back(i);
         marked = !behind, mark[0] = at[0], mark[1] = at[1];
       }
+      const float dx = at[0] - from[0], dy = at[1] - from[1];
+      const bool aimed = next != last && length >= 0.5f;  // a direction to keep to
+      const float along = aimed ? (dx * dir[0] + dy * dir[1]) / length : 0;
+      const float across = aimed ? std::fabs(dx * dir[1] - dy * dir[0]) / length : 0;
+      if (i == first || behind || wasBehind) {
+        if (next != last) draw(next);
+        if (i != first) draw(i);
+        next = i, from[0] = at[0], from[1] = at[1];
+        continue;
+      }
+      if (aimed && (across >= kCorridor || along < reach - kCorridor)) {
+        draw(next);  // the line turns at the point before this one
+        from[0] = to[0], from[1] = to[1];
+        next = last;
+      }
+      if (next == last || !aimed) {
+        dir[0] = at[0] - from[0], dir[1] = at[1] - from[1];
+        reach = length = std::sqrt(dir[0] * dir[0] + dir[1] * dir[1]);
+      } else {
+        reach = std::max(reach, along);
+      }
+      next = i, to[0] = at[0], to[1] = at[1];
     }
+    if (next != last) draw(next);
   }
 }
 
