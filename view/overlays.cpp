@@ -1,13 +1,15 @@
 // The overlays, drawn from the diagnostics' own arrays in map units
-// through a matrix that turns map axes into GL's, so nothing is copied per
-// frame. What depends only on a file (the trail's colours and the boxes of
-// its runs, the portals' boxes) is made again when the file has been read
-// again. Every state changed here is pushed and popped around the drawing.
+// through a matrix that turns map axes into GL's: the points are never
+// copied, each frame only lists which of them to draw, after culling what
+// lies outside the view (and, for portals, what the eye's leaf cannot see)
+// and thinning what the screen cannot tell apart. What depends only on a
+// file (the trail's colours and the boxes of its runs, the portals' boxes)
+// is made again when the file has been read again. Every state changed here
+// is pushed and popped around the drawing.
 #include "view/overlays.h"
 
 #include <algorithm>
 #include <cmath>
-#include <utility>
 #include <vector>
 
 #include "bsp/diagnostics.h"

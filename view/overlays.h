@@ -16,10 +16,12 @@ extern OverlayState Overlays;
 
 // Draws what is shown over the frame DrawLevel has drawn, in the current
 // modelview and projection, and leaves every GL state as it found it. With
-// nothing shown it touches nothing. The trail is a 2-pixel line that runs
-// from bright yellow at the file's first point to dark red at its last,
-// each point marked with a square of 5 pixels edged in black; the portals
-// are cyan outlines over a faint cyan fill (outlines only in wireframe).
+// nothing shown it touches nothing. The trail is a 2-pixel line edged in
+// black that runs from bright yellow at the file's first point to dark red
+// at its last, its points marked with squares of 5 pixels edged in black
+// (one for those whose marks would lie on one another); the portals are
+// cyan outlines over a faint cyan fill (outlines only in wireframe), those
+// the eye's leaf cannot see left out.
 void DrawOverlays();
 
 // N (direction 1) and B (-1): the camera stands on the trail's next point,
