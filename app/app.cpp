@@ -13,10 +13,12 @@
 #include "app/picture.h"
 #include "app/watch.h"
 #include "bsp/bsp_file.h"
+#include "bsp/diagnostics.h"
 #include "bsp/level.h"
 #include "bsp/pak.h"
 #include "platform/gl.h"
 #include "app/commands.h"
+#include "view/overlays.h"
 #include "view/render.h"
 #include "view/upload.h"
 
@@ -45,6 +47,31 @@ int TakeShot(HWND window) {
   }
   DestroyWindow(window);
   return status;
+}
+
+// The compiler's files beside the map, as bits of Beside's entries.
+constexpr int kTrailFiles = 1 | 2;  // MAP.pts, MAP.lin
+constexpr int kPortalFile = 4;      // MAP.prt
+
+// The compiler's files beside the map on show, read again: `which` of them.
+void ReadBesideFiles(int which) {
+  if ((which & kTrailFiles) != 0) {
+    LoadTrail(Beside[0].file, Beside[1].file);
+    Overlays.trailStep = -1;
+  }
+  if ((which & kPortalFile) != 0) LoadPortals(Beside[2].file);
+}
+
+// A changed map is loaded again; a change of only the files beside it reads
+// them again, and the map stays.
+void OnWatchTimer(HWND window) {
+  const DWORD now = GetTickCount();
+  if (PollWatchedFile(now) != 0) {
+    ReplaceMap(window, Shown.path.c_str(), kKeepView | kQuietFailure);
+  } else if (const int changed = PollBesideFiles(now); changed != 0) {
+    ReadBesideFiles(changed);
+    InvalidateRect(window, nullptr, FALSE);
+  }
 }
 
 }  // namespace
@@ -129,9 +156,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
       if (!ended && !opening) OnMouse(window, message, wParam, lParam);
       return 0;
     case WM_TIMER:
-      if (!ended && !opening && wParam == kWatchTimer && PollWatchedFile(GetTickCount()) != 0) {
-        ReplaceMap(window, Shown.path.c_str(), kKeepView | kQuietFailure);
-      }
+      if (!ended && !opening && wParam == kWatchTimer) OnWatchTimer(window);
       return 0;
     case WM_DROPFILES:
       OnDropFiles(window, reinterpret_cast<HDROP>(wParam));
@@ -201,6 +226,9 @@ int ReplaceMap(HWND window, const char* path, int how) {
   // The same file as before is watched from how it was before this load,
   // so a change while it loaded still counts.
   WatchFile(OpenedMap.file, OpenedMap.file == Shown.file ? before : read);
+  // Its compiler's files, watched from before they are read.
+  WatchBesideFiles(CompilerFilesOf(OpenedMap));
+  ReadBesideFiles(kTrailFiles | kPortalFile);
   if ((how & kKeepView) == 0) {
     glLoadIdentity();
     PlaceCamera();

@@ -21,8 +21,9 @@ constexpr int kQuietFailure = 2;  // a failure's message goes to stderr, not a b
 
 // The one place a level is replaced: loads the map at `path`, its colours
 // starting again as at a start, releases the map on show, closes the file
-// and watches it. Returns 0; or, when the map cannot be opened or loaded,
-// shows why and returns 1 with the map on show as it was.
+// and watches it, and reads and watches the compiler's files beside it.
+// Returns 0; or, when the map cannot be opened or loaded, shows why and
+// returns 1 with the map on show, and its files, as they were.
 int ReplaceMap(HWND window, const char* path, int how);
 
 // The map on show again from its path, keeping the view: the R key.

@@ -8,6 +8,7 @@
 
 #include "app/app.h"
 #include "view/camera.h"
+#include "view/overlays.h"
 
 namespace {
 
@@ -38,6 +39,16 @@ void OnKey(HWND window, int character) {
     case 'R':
       ReloadMap(window);  // repaints when it has something new to show
       return;
+    case 'K':
+      Overlays.trail = !Overlays.trail;
+      break;
+    case 'P':
+      Overlays.portals = !Overlays.portals;
+      break;
+    case 'N':
+    case 'B':
+      if (!StepAlongTrail(character == 'N' ? 1 : -1)) return;  // no trail
+      break;
     default:
       if (!RunViewKey(character)) return;  // no command: no change and no repaint
   }

@@ -1,7 +1,8 @@
 // The program's commands: typed characters, the keys that are not
 // characters, and the mouse, as the window procedure hands them over. What
 // moves the camera or changes the view goes to view/; what the program
-// itself does (quit, reload) happens here.
+// itself does (quit, reload) happens here, and so do the keys of the
+// overlays (K, P) and of the steps along the leak's trail (N, B).
 #pragma once
 
 #include "platform/win32.h"

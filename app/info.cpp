@@ -1,12 +1,13 @@
 // `mivo --info`: the map's format, the lumps the viewer reads, its world,
-// whether its references are sound and where its player starts; or a
-// pak's entries, maps first.
+// whether its references are sound, where its player starts and the
+// compiler's files beside it; or a pak's entries, maps first.
 #include "app/info.h"
 
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
+#include "bsp/diagnostics.h"
 #include "bsp/level.h"
 #include "bsp/pak.h"
 
@@ -95,6 +96,23 @@ int PrintInfo(const char* path) {
            shown(start.origin[2]), shown(start.angle));
   } else {
     printf("player start: none; the view starts at 544 288 32, looking along +y\n");
+  }
+  const auto files = CompilerFilesOf(OpenedMap);
+  LoadTrail(files[0], files[1]);
+  LoadPortals(files[2]);
+  if (Trail.path.empty()) {
+    printf("leak trail: none\n");
+  } else {
+    printf("leak trail: %zu points (%s)\n", Trail.points.size() / 3, Trail.path.c_str());
+  }
+  static const char* const kForms[] = {"PRT1", "PRT2", "PRT1-AM"};
+  if (!Portals.path.empty()) {
+    printf("portals: %zu (%s, %s)\n", Portals.portals.size(), Portals.path.c_str(),
+           kForms[Portals.form]);
+  } else if (!Portals.ignored.empty()) {
+    printf("portals: ignored (%s)\n", Portals.ignored.c_str());
+  } else {
+    printf("portals: none\n");
   }
   FreeLevel();
   return 0;

@@ -11,6 +11,7 @@
 #include <iterator>
 
 #include "app/info.h"
+#include "view/overlays.h"
 #include "view/views.h"
 
 #ifdef _WIN32
@@ -28,8 +29,8 @@ bool WatchMap = true;
 namespace {
 
 const char kUsage[] =
-    "Usage: %s [--view VIEW] [--keys KEYS] [--no-watch] [MAP]\n"
-    "       %s --shot OUT.png [--view VIEW] [--keys KEYS] [--size N] [MAP]\n"
+    "Usage: %s [--view VIEW] [--keys KEYS] [--portals] [--no-watch] [MAP]\n"
+    "       %s --shot OUT.png [--view VIEW] [--keys KEYS] [--portals] [--size N] [MAP]\n"
     "       %s --info MAP|PAK\n"
     "Shows a Quake map (BSP version 29 or 30, BSP2 or 2PSB) in a window; MAP\n"
     "defaults to /QUAKE/ID1/MAPS/start.bsp. MAP may also be DIR/pak0.pak/maps/NAME.bsp\n"
@@ -40,15 +41,25 @@ const char kUsage[] =
     "without a window; --size N shrinks it to fit N x N. --info prints what a map or\n"
     "pak holds, without a window.\n"
     "\n"
+    "The compiler's files beside a loose MAP.bsp show over the map, and are read again\n"
+    "as they change: a leak's trail from MAP.pts (else MAP.lin), drawn over everything,\n"
+    "bright yellow at the file's first point turning dark red at its last; and the\n"
+    "portals of MAP.prt (PRT1, PRT2 or PRT1-AM), in cyan where the map does not hide\n"
+    "them. A file that does not read, or a portal file of another map, is ignored\n"
+    "with a line on stderr.\n"
+    "\n"
     "  --view VIEW   start in VIEW: flat (flat colours, the default), lit (the map's\n"
     "                light on them), light (the light alone), texels (textures,\n"
     "                unlit) or game (textures and light)\n"
+    "  --portals     start with the portals shown\n"
     "\n"
     "Keys (key pad with Num Lock on, or the same characters typed):\n"
     "  8 / 2    forward / back       4 / 6    turn left / right\n"
     "  1 / 3    right / left         + / -    up / down (also . and 0)\n"
     "  7 or W   wireframe            9 or F   filled\n"
     "  L        flat, lit, light     T        textures on / off\n"
+    "  K        leak trail on / off  P        portals on / off\n"
+    "  N / B    to the leak trail's next / previous point, facing along it\n"
     "  R        reload the map       Esc      quit\n"
     "  F12      save the picture as mivo0000.png, mivo0001.png, ...\n"
     "The arrow keys move as 8, 2, 4 and 6; Page Up and Page Down as + and -.\n"
@@ -92,6 +103,10 @@ const Option kOptions[] = {
     {"--view", 1, [](char** v) { return ParseViewName(v[0], &View) == 0; }},
     {"--no-watch", 0, [](char**) {
        WatchMap = false;
+       return true;
+     }},
+    {"--portals", 0, [](char**) {
+       Overlays.portals = true;
        return true;
      }},
 };

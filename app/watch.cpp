@@ -4,6 +4,7 @@
 #include "app/watch.h"
 
 ShownMap Shown;
+std::array<WatchedFile, 3> Beside;
 
 namespace {
 
@@ -15,6 +16,27 @@ bool SameState(const FileState& a, const FileState& b) {
   if (a.present != b.present) return false;
   return !a.present || (a.sizeHigh == b.sizeHigh && a.sizeLow == b.sizeLow &&
                         SameTime(a.written, b.written) && SameTime(a.created, b.created));
+}
+
+// A change of the file `w` watches that has settled: 1, and from then on
+// it counts as loaded. `W` is ShownMap or WatchedFile.
+template <typename W>
+int Settled(W& w, DWORD now) {
+  const FileState state = FileStateOf(w.file);
+  if (SameState(state, w.loaded)) {
+    w.settling = false;  // changed and changed back
+    return 0;
+  }
+  if (!w.settling || !SameState(state, w.seen)) {
+    w.seen = state;
+    w.seenSince = now;
+    w.settling = true;
+    return 0;
+  }
+  if (now - w.seenSince < kSettleTime) return 0;
+  w.loaded = state;
+  w.settling = false;
+  return 1;
 }
 
 }  // namespace
@@ -36,18 +58,16 @@ void WatchFile(const std::string& file, const FileState& state) {
 
 int PollWatchedFile(DWORD now) {
   if (Shown.file.empty()) return 0;
-  const FileState state = FileStateOf(Shown.file);
-  if (SameState(state, Shown.loaded)) {
-    Shown.settling = false;  // changed and changed back
-    return 0;
-  }
-  if (!Shown.settling || !SameState(state, Shown.seen)) {
-    Shown.seen = state;
-    Shown.seenSince = now;
-    Shown.settling = true;
-    return 0;
-  }
-  if (now - Shown.seenSince < kSettleTime) return 0;
-  WatchFile(Shown.file, state);
-  return 1;
+  return Settled(Shown, now);
+}
+
+void WatchBesideFiles(const std::array<std::string, 3>& files) {
+  for (size_t i = 0; i < files.size(); ++i) Beside[i] = {files[i], FileStateOf(files[i]), {}, 0, false};
+}
+
+int PollBesideFiles(DWORD now) {
+  if (Shown.settling) return 0;
+  int changed = 0;
+  for (size_t i = 0; i < Beside.size(); ++i) changed |= Settled(Beside[i], now) << i;
+  return changed;
 }

@@ -1,12 +1,16 @@
 // The map on show: the path it was opened by, and the file it came from (the
 // loose map, or the pak that holds it), watched by polling its size and
-// times a few times a second. The map file is never kept open, so a
-// compiler may write, delete or replace it at will.
+// times a few times a second; and beside it the compiler's point and
+// portal files, watched the same way. No file is kept open, so a compiler
+// may write, delete or replace them at will.
 //
 //   WatchFile(file, state)   after each load, with the file as it was read
+//   WatchBesideFiles(files)  after each load, before they are read
 //   PollWatchedFile(now)     at every tick of the timer: 1 means reload
+//   PollBesideFiles(now)     then: which of the files beside to read again
 #pragma once
 
+#include <array>
 #include <string>
 
 #include "platform/win32.h"
@@ -46,3 +50,23 @@ void WatchFile(const std::string& file, const FileState& state);
 // that state then counts as tried, so a file that fails to load is tried
 // again only once it changes again. Returns 0 otherwise.
 int PollWatchedFile(DWORD now);
+
+// A file beside the map, watched as the map is.
+struct WatchedFile {
+  std::string file;  // empty: none watched
+  FileState loaded;
+  FileState seen;
+  DWORD seenSince;
+  bool settling;
+};
+
+extern std::array<WatchedFile, 3> Beside;
+
+// From now on `files` are watched, as they are now.
+void WatchBesideFiles(const std::array<std::string, 3>& files);
+
+// Looks at the files beside the map at time `now`, each as PollWatchedFile
+// looks at the map, but not while a change of the map's own file waits to
+// settle: its reload reads them anyway. Returns one bit a file (bit i for
+// Beside[i]) that changed and has settled; 0 when none did.
+int PollBesideFiles(DWORD now);

@@ -3,6 +3,7 @@
 #
 #   bench/run.sh load    [benchmark flags]  OpenBspFile + LoadLevel against a plain read
 #   bench/run.sh frame   [benchmark flags]  one frame of the starting view on llvmpipe
+#   bench/run.sh overlays [benchmark flags] the leak trail and the portals: frames and loads
 #   bench/run.sh startup [ROUNDS]           first frame under Xvfb against a bare window
 #   bench/run.sh shot [ROUNDS]              mivo --shot's picture against the window's first frame
 #
@@ -30,7 +31,7 @@ Build() {
 }
 
 case "$what" in
-  load | frame)
+  load | frame | overlays)
     Build "bench_$what"
     Machine
     # No display: a map that fails to load reports on stderr instead of
@@ -76,7 +77,7 @@ case "$what" in
     tools/with_xvfb.sh "$build/bench/startup_probe" -n "$rounds" "${windows[@]}"
     ;;
   *)
-    echo "usage: bench/run.sh load|frame [benchmark flags] | startup|shot [ROUNDS]" >&2
+    echo "usage: bench/run.sh load|frame|overlays [benchmark flags] | startup|shot [ROUNDS]" >&2
     exit 2
     ;;
 esac

@@ -209,6 +209,19 @@ int PaletteOfGame(const std::string& game, std::vector<uint8_t>* palette, std::s
   return 1;
 }
 
+// `name` with its ".bsp" replaced by `extension` (".lit"), in the case of
+// the map's own extension, for systems that keep it; empty when `name` does
+// not end in ".bsp".
+std::string WithExtension(std::string name, const char* extension) {
+  if (!EndsWith(name, ".bsp")) return "";
+  const bool upper = name.back() == 'P';
+  name.resize(name.size() - 4);
+  for (const char* c = extension; *c != '\0'; ++c) {
+    name += static_cast<char>(upper ? toupper(static_cast<unsigned char>(*c)) : *c);
+  }
+  return name;
+}
+
 }  // namespace
 
 bool IsPakPath(const std::string& path) { return EndsWith(path, ".pak"); }
@@ -268,15 +281,13 @@ int OpenMap(const char* path) {
 
 int ReadBesideMap(const char* extension, std::vector<uint8_t>* bytes) {
   const bool inPak = !OpenedMap.entry.empty();
-  std::string name = inPak ? OpenedMap.entry : OpenedMap.file;
-  if (!EndsWith(name, ".bsp")) return 1;
-  // The same case as the map's own extension, for systems that keep it.
-  const bool upper = name.back() == 'P';
-  name.resize(name.size() - 4);
-  for (const char* c = extension; *c != '\0'; ++c) {
-    name += static_cast<char>(upper ? toupper(static_cast<unsigned char>(*c)) : *c);
-  }
+  const std::string name = WithExtension(inPak ? OpenedMap.entry : OpenedMap.file, extension);
+  if (name.empty()) return 1;
   return inPak ? ReadEntry(OpenedMap.file, name, bytes) : ReadWholeFile(name, 0, -1, bytes);
+}
+
+std::string LooseFileBeside(const MapSource& source, const char* extension) {
+  return source.entry.empty() ? WithExtension(source.file, extension) : std::string();
 }
 
 int FindPalette(std::vector<uint8_t>* palette, std::string* source) {

@@ -52,6 +52,12 @@ extern MapSource OpenedMap;
 // cannot be read whole; shows nothing either way.
 int ReadBesideMap(const char* extension, std::vector<uint8_t>* bytes);
 
+// The path of the file beside the loose map `source` names, as given (a
+// link's name, not its target's), whose name is the map's with ".bsp"
+// replaced by `extension` (".pts"); empty for a map inside a pak, which
+// has none, or a map whose name does not end in ".bsp".
+std::string LooseFileBeside(const MapSource& source, const char* extension);
+
 // The game's palette (gfx/palette.lmp, 768 bytes) for the map on show, as
 // the game finds it: in the map's own pak; then in its game folder (GAME
 // for GAME/maps/X.bsp, or the folder of the pak that holds it), loose and

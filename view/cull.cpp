@@ -7,6 +7,7 @@
 // is to the eye or its own box lies outside the view.
 #include "view/cull.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "bsp/level.h"
@@ -25,11 +26,7 @@ int64_t MarkedLeaf = -1;     // the camera leaf VisFrame was marked for
 bool MarkedTrusted = false;  // whether that leaf's set could be marked
 std::vector<uint8_t> Row;
 
-// The view's six bounding planes in map coordinates: a point p is inside
-// when a x + b y + c z + d >= 0 for every plane.
-struct Frustum {
-  float planes[6][4];
-};
+}  // namespace
 
 // Clip coordinates of a map point are P M C p, with C taking map (x, y, z)
 // to GL (x, z, -y); the planes come from that matrix's rows.
@@ -51,6 +48,7 @@ Frustum ViewFrustum(float eye[3]) {
     a[r][3] = pm[12 + r];
   }
   Frustum f;
+  std::copy(&a[0][0], &a[0][0] + 16, &f.clip[0][0]);
   for (int i = 0; i < 6; ++i) {
     const float sign = i % 2 == 0 ? 1.0f : -1.0f;
     for (int k = 0; k < 4; ++k) f.planes[i][k] = a[3][k] + sign * a[i / 2][k];
@@ -84,6 +82,8 @@ int64_t LeafOf(const float eye[3]) {
   }
   return -(int64_t{child} + 1);
 }
+
+namespace {
 
 // Where the player can be: empty space, water, slime and lava. The visible
 // sets are made for those; from inside a solid or a sky brush, or outside

@@ -29,3 +29,20 @@ const DrawList& CollectFaces(bool wireframe);
 // Forgets what was worked out for the previous level: its camera leaf and
 // visible set.
 void ResetCulling();
+
+// The view's six bounding planes in map coordinates: a point p is inside
+// when a x + b y + c z + d >= 0 for every plane.
+struct Frustum {
+  float planes[6][4];
+  float clip[4][4];  // rows giving a map point's clip coordinates x, y, z, w
+};
+
+// The planes of the current modelview and projection matrices; `eye`
+// receives the eye's map point.
+Frustum ViewFrustum(float eye[3]);
+
+// Whether the box, widened by `margin`, meets the view.
+bool BoxInView(const Frustum& f, const float mins[3], const float maxs[3], float margin);
+
+// The leaf of the trusted tree the eye is in (0: solid).
+int64_t LeafOf(const float eye[3]);

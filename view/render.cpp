@@ -14,6 +14,7 @@
 #include "platform/gl.h"
 #include "view/camera.h"
 #include "view/cull.h"
+#include "view/overlays.h"
 #include "view/upload.h"
 #include "view/views.h"
 
@@ -351,4 +352,5 @@ void DrawLevel() {
     UploadForView();
     DrawSurfaces();
   }
+  DrawOverlays();
 }

@@ -74,6 +74,27 @@ expect 1 "Error reading bsp file (truncated or damaged?)" --info "$scratch/cut.b
 head -c 3000 "$scratch/pak0.pak" >"$scratch/cut.pak"
 expect 1 "Error reading pak file (truncated or damaged?)" --info "$scratch/cut.pak"
 
+# The compiler's files beside the map as given, not beside a link's target:
+# the trail from MAP.pts, else MAP.lin, in --info and in the first frame,
+# which K takes back to the frame without it; portals that count the map's
+# leaves, or other leaves, ignored with the line that says so.
+cp "$map" "$scratch/leak.bsp"
+ln -s "$scratch/leak.bsp" "$scratch/link.bsp"
+printf '480 400 0\n480 400 0\n560 500 40\n' >"$scratch/leak.lin"
+printf 'PRT1\n0\n0\n' >"$scratch/leak.prt"
+expect 0 "leak trail: 2 points ($scratch/leak.lin)" --info "$scratch/leak.bsp"
+grep -qxF "portals: 0 ($scratch/leak.prt, PRT1)" "$scratch/out" || fail "--info: $(cat "$scratch/out")"
+expect 0 "leak trail: none" --info "$scratch/link.bsp"
+picture "$scratch/leak.png" "$scratch/leak.bsp" && ! identical "$scratch/leak.png" "$frames/first.png" &&
+  picture "$scratch/hidden.png" --keys K "$scratch/leak.bsp" &&
+  identical "$scratch/hidden.png" "$frames/first.png" || fail "--shot of the trail: $(cat "$scratch/err")"
+printf '1 2 3\nx\n' >"$scratch/leak.pts"
+printf 'PRT1\n5\n0\n' >"$scratch/leak.prt"
+expect 0 "Ignoring $scratch/leak.pts: line 2: not three finite numbers" --info "$scratch/leak.bsp"
+grep -qxF "leak trail: none" "$scratch/out" && grep -qF "Ignoring $scratch/leak.prt: line 2: 5 leaves" "$scratch/err" &&
+  grep -qxF "portals: ignored ($scratch/leak.prt: line 2: 5 leaves, not the map's 0)" "$scratch/out" ||
+  fail "--info of ignored files: $(cat "$scratch/out" "$scratch/err")"
+
 # The real maps, where MIVO_REAL_MAPS has them: faces, world faces, start.
 while read -r name faces world start; do
   [[ -f ${MIVO_REAL_MAPS:-/none}/$name ]] || continue
@@ -90,6 +111,8 @@ EOF
 real=${MIVO_REAL_MAPS:-/none}
 [[ ! -f $real/libre-e1m1.bsp ]] || expect 0 "light: mono (the light lump)" --info "$real/libre-e1m1.bsp"
 [[ ! -f $real/e4m4-bsp2-sub64.bsp ]] || expect 0 "leaves: 8291; visibility: yes" --info "$real/e4m4-bsp2-sub64.bsp"
+[[ ! -f $real/e4m4-bsp2-sub64.prt ]] ||
+  expect 0 "portals: 9277 ($real/e4m4-bsp2-sub64.prt, PRT2)" --info "$real/e4m4-bsp2-sub64.bsp"
 [[ ! -f $real/cube.bsp ]] || expect 0 "leaves: 7; visibility: none" --info "$real/cube.bsp"
 # What a failing command under with_xvfb.sh left running ends with it.
 ! "$(dirname "$0")"/../../tools/with_xvfb.sh bash -c 'sleep 600 & echo $! >"$0"; exit 3' "$scratch/left" &&

@@ -5,7 +5,8 @@
 # still there and moves with the keys, the arrows and the mouse. Then its
 # file is rewritten, as a compiler does: each good map shows from the same
 # view, a damaged one is reported on stderr and ignored, and R reports it in
-# a box. No map file stays open.
+# a box. No map file stays open. A point file beside it shows its trail as it
+# comes, changes and goes.
 #
 #   tools/with_xvfb.sh tests/e2e/drop_test.sh MIVO DEMO_MAP MAPGEN
 source "$(dirname "$0")/lib.sh"
@@ -54,5 +55,14 @@ keys Return
 main=$viewer_window
 wait_for shows wire || fail "the map on show is gone after R"
 [[ -z $(find /proc/"$viewer"/fd -lname '*.bsp') ]] || fail "map files left open"
+# The compiler's point file appears beside the map on show, changes and
+# goes: the trail follows it.
+printf '400 600 0\n700 600 100\n' >"$scratch/watched.pts"
+wait_for eval '! shows wire' || fail "the trail did not show"
+shot 640x480+0+0 "$scratch/trail.png"
+printf '400 600 100\n700 600 0\n' >"$scratch/watched.pts"
+wait_for eval '! shows "$scratch/trail.png"' || fail "the trail did not change"
+rm "$scratch/watched.pts"
+wait_for shows wire || fail "the trail did not go"
 keys Escape
 ended 0

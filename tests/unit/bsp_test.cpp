@@ -10,9 +10,11 @@
 #include <array>
 #include <functional>
 #include <iostream>
+#include <sstream>
 #include <tuple>
 
 #include "app/watch.h"
+#include "bsp/diagnostics.h"
 #include "bsp/level.h"
 #include "bsp/pak.h"
 #include "tests/unit/support.h"
@@ -400,6 +402,80 @@ TEST(Entities, PlayerStartIsTheFirstInfoPlayerStartElseDeathmatch) {
       << "cut before its closing brace";
 }
 
+namespace {
+
+// What a point file (`leaves` -2) or a portal file decodes to, or why it is
+// refused: its points; or its form (PRT1, PRT2, PRTA for PRT1-AM),
+// clusters, each portal's sides, corner count and first corner, and each
+// BSP leaf's cluster. Given exactly the text's bytes, unterminated, so
+// reading past them is caught.
+std::string Decoded(const std::string& text, int64_t leaves) {
+  const std::vector<char> bytes(text.begin(), text.end());
+  std::string problem;
+  std::vector<float> points;
+  PortalSet set{};
+  if (leaves == -2 ? ParsePointFile(bytes.data(), bytes.size(), &points, &problem) != 0
+                   : ParsePortalFile(bytes.data(), bytes.size(), leaves, &set, &problem) != 0) {
+    return problem;
+  }
+  std::ostringstream out;
+  for (float v : points) out << " " << v;
+  if (leaves != -2) out << "PRT" << "12A"[set.form] << " " << set.clusterCount << ":";
+  for (const Portal& p : set.portals) {
+    out << " " << p.sides[0] << "-" << p.sides[1] << " x" << p.pointCount << " at";
+    for (int k = 0; k < 3; ++k) out << " " << set.points[3 * p.firstPoint + k];
+    out << ",";
+  }
+  if (leaves != -2) out << " |";
+  for (int32_t cluster : set.clusterOfLeaf) out << " " << cluster;
+  return out.str();
+}
+
+}  // namespace
+
+TEST(Diagnostics, PointAndPortalFilesDecodeOrSayWhichLineIsWrong) {
+  const std::string prt1 = "PRT1\n3\n2\n3 0 1 (0 0 0) (1 0 0) (1 1 0)\n4 1 2 ( 0 0 1 ) (1 0 1 )(1 1 1) (0 1 1)\r\n";
+  const std::string prt2 = "PRT2\n4\n2\n1\n3 0 1 (0 0 0) (1 0 0) (1 1 0)\n";
+  const std::string tri = " (0 0 0) (1 0 0) (1 1 0)\n";
+  const struct {
+    std::string text;
+    int64_t leaves;  // -2: a point file
+    std::string want;
+  } cases[] = {
+      {"  1 2 3 \r\n\n1 2 3\n4.5 -6 +7e1\n1 2 3", -2, " 1 2 3 4.5 -6 70 1 2 3"},
+      {"", -2, ""},
+      {"1 2 3\n1 2\n", -2, "line 2: not three finite numbers"},
+      {"1 2 3 4", -2, "line 1: not three finite numbers"},
+      {"1 2 nan", -2, "line 1: not three finite numbers"},
+      {"1 2 1e39", -2, "line 1: not three finite numbers"},
+      {"1-2 3 4", -2, "line 1: not three finite numbers"},
+      {prt1, 3, "PRT1 3: 0-1 x3 at 0 0 0, 1-2 x4 at 0 0 1, | -1 0 1 2"},
+      {prt1, 4, "line 2: 3 leaves, not the map's 4"},
+      {prt2 + "0 3 -1\n1 -1\n", -1, "PRT2 2: 0-1 x3 at 0 0 0, | -1 0 1 -1 0"},
+      {"PRT1-AM\n2\n1\n3\n3 1 0" + tri + "1\n0\n1\n", 3, "PRTA 2: 1-0 x3 at 0 0 0, | -1 1 0 1"},
+      {"PRT3\n", -1, "line 1: not PRT1, PRT2 or PRT1-AM"},
+      {"PRT1\n3\n", -1, "line 3: no count of portals"},
+      {"PRT1\n3\n1000001\n", -1, "line 3: more than 1,000,000 portals"},
+      {"PRT1\n3\n3\n3 0 1" + tri + "3 0 1" + tri, -1, "line 6: the file ends after 2 of its 3 portals"},
+      {prt1 + "3 0 1" + tri, -1, "line 6: more lines than its counts"},
+      {"PRT1\n3\n1\n2 0 1 (0 0 0) (1 0 0)\n", -1, "line 4: a polygon of fewer than 3 points"},
+      {"PRT1\n3\n1\n3 0 3" + tri, -1, "line 4: a leaf out of range"},
+      {"PRT1\n3\n1\n4 0 1" + tri, -1, "line 4: a point that is not (x y z), three finite numbers"},
+      {"PRT1\n3\n1\n3 0 1 (0 0) (1 0 0) (1 1 0)\n", -1, "line 4: a point that is not (x y z), three finite numbers"},
+      {"PRT1\n3\n1\n3 0 1" + tri.substr(0, tri.size() - 1) + " (1 1 1)\n", -1, "line 4: more than its 3 points"},
+      {"PRT2\n4\n2\n1\n3 0 2" + tri, -1, "line 5: a cluster out of range"},
+      {prt2 + "0 4 -1\n1 -1\n", -1, "line 6: a leaf out of range"},
+      {prt2 + "0 3 -1\n3 -1\n", -1, "line 7: leaf 3 in two clusters"},
+      {prt2 + "0 3\n1 -1\n", -1, "line 6: not a list of leaves ending in -1"},
+      {prt2 + "0 3 -1\n", -1, "line 7: the file ends after 1 of its 2 clusters' lines of leaves"},
+      {"PRT1-AM\n2\n1\n3\n3 1 0" + tri + "1\n2\n1\n", -1, "line 7: not a cluster in range"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(Decoded(c.text, c.leaves), c.want);
+  }
+}
+
 TEST(Watch, AChangeCountsOnceTheFileHasStayedTheSameForHalfASecond) {
   namespace fs = std::filesystem;
   const std::string file = testing::TempDir() + "mivo-watched-" + std::to_string(getpid()),
@@ -433,6 +509,23 @@ TEST(Watch, AChangeCountsOnceTheFileHasStayedTheSameForHalfASecond) {
     SCOPED_TRACE(step.now);
     if (step.change) step.change();
     EXPECT_EQ(PollWatchedFile(step.now), step.reload);
+  }
+  // The files beside the map settle the same way, each its own bit, and
+  // wait while a change of the map's own file settles.
+  WatchBesideFiles({"", other, file});
+  const struct {
+    std::function<void()> change;
+    DWORD now;
+    int reload, beside;
+  } besides[] = {{[&] { write(other, "trail"); }, 11000, 0, 0}, {nullptr, 11500, 0, 2},
+                 {[&] { write(file, "map"); }, 12000, 0, 0}, {nullptr, 12500, 1, 0},
+                 {nullptr, 13000, 0, 4}, {[&] { fs::remove(other); }, 14000, 0, 0},
+                 {nullptr, 14500, 0, 2}};
+  for (const auto& step : besides) {
+    SCOPED_TRACE(step.now);
+    if (step.change) step.change();
+    EXPECT_EQ(PollWatchedFile(step.now), step.reload);
+    EXPECT_EQ(PollBesideFiles(step.now), step.beside);
   }
   fs::remove(file);
 }

@@ -11,6 +11,7 @@
 
 #include "app/app.h"
 #include "app/options.h"
+#include "bsp/diagnostics.h"
 #include "bsp/level.h"
 #include "bsp/pak.h"
 #include "bsp/textures.h"
@@ -18,7 +19,9 @@
 #include "platform/sdl_state.h"
 #include "platform/sdl_win32_testing.h"
 #include "tests/unit/support.h"
+#include "view/camera.h"
 #include "view/cull.h"
+#include "view/overlays.h"
 #include "view/render.h"
 #include "view/upload.h"
 #include "view/views.h"
@@ -314,6 +317,49 @@ TEST_F(Frame, TexturesShowTheirTexelsAndTheirLightAndTheSkyItsRightHalf) {
   map.rawLumps[kTexturesLump] = MiptexLump({texture});
   EXPECT_EQ(Show(BspBytes(map), kTexels, 262), 0x009031u) << "a short palette";
   fs::remove_all(game);
+}
+
+// From the eye (544, 288, 32), a unit across at 100 units is 4.157 pixels.
+TEST_F(Frame, TheTrailShowsOverEverythingAndPortalsWhereTheMapDoesNotHideThem) {
+  MapDraft map;
+  AddRect(map, {344, 488, -168}, {744, 488, 232}, Facing::kMinusY);  // the far wall, 0x009031
+  AddRect(map, {344, 338, -168}, {540, 338, 232}, Facing::kMinusY);  // a near one, on the left
+  SetTree(map, OneCut(map, 300, {}, {0, 1}, 0x3, 0x3));              // 2 leaves
+  const Bytes bytes = BspBytes(map);
+  // The trail 100 units ahead, from 20 units left (pixel 237, behind the
+  // near wall) to 20 right (403). A portal 150 units ahead on the right
+  // (pixels 475 to 586 across, 185 to 295 up) and one behind the far wall
+  // (413 to 479 across, 87 to 153 up).
+  const std::string files = testing::TempDir() + "mivo-overlays-" + std::to_string(getpid());
+  const auto write = [](const std::string& path, std::string text) { WriteBspFile(path, Bytes(text.begin(), text.end())); };
+  write(files + ".prt", "PRT1\n2\n2\n4 0 1 (600 438 12) (600 438 52) (640 438 52) (640 438 12)\n"
+                        "4 0 1 (600 538 -60) (600 538 -20) (640 538 -20) (640 538 -60)\n");
+  for (ViewMode view : {kFlat, kLit}) {
+    SCOPED_TRACE(view.light);
+    const std::vector<uint32_t> plain = (Show(bytes, view), Frame640());
+    // Four points, then two: what was made of the first is not drawn from.
+    write(files + ".pts", view.light == kFlatView ? "524 388 32\n534 388 32\n554 388 32\n564 388 32\n" : "524 388 32\n564 388 32\n");
+    LoadTrail(files + ".pts", "");
+    LoadPortals(files + ".prt");
+    ASSERT_EQ(Portals.portals.size(), 2u);
+    Overlays = {true, true, -1};
+    DrawLevel();
+    EXPECT_EQ(PixelAt(237, 240), 0xFFFF33u) << "the first point's mark, over the near wall";
+    EXPECT_EQ(PixelAt(239, 240), 0u) << "its black edge";
+    EXPECT_EQ(PixelAt(403, 240), 0x8C0000u) << "the last point's";
+    EXPECT_TRUE(Near(PixelAt(320, 240), 198, 128, 26)) << "the line between them";
+    EXPECT_EQ(PixelAt(475, 240), 0x00FFFFu) << "the near portal's outline";
+    EXPECT_TRUE(Near(PixelAt(530, 260), 0, 160.6, 79.9)) << "its fill over the far wall";
+    EXPECT_EQ(PixelAt(446, 120), 0x009031u) << "the far portal, hidden";
+    // Off, the frame is as it was: nothing drawn and every state restored.
+    Overlays = {false, false, -1};
+    EXPECT_EQ((DrawLevel(), Frame640()), plain);
+  }
+  LoadTrail("", "");
+  LoadPortals("");
+  Overlays = {true, false, -1};
+  std::filesystem::remove(files + ".pts");
+  std::filesystem::remove(files + ".prt");
 }
 
 TEST_F(Frame, OnlyWhatTheCamerasLeafSeesIsDrawnAndEverythingWhenTheTreeCannotBeTrusted) {
@@ -698,7 +744,9 @@ TEST_F(Keys, CommandsAskForARepaintAndOthersDoNothing) {
   } cases[] = {{'w', true, GL_LINE}, {'f', true, GL_FILL}, {'W', true, GL_LINE},
                {'F', true, GL_FILL}, {'7', true, GL_LINE}, {'9', true, GL_FILL},
                {'8', true, GL_FILL}, {'5', false, GL_FILL}, {8, false, GL_FILL},
-               {13, false, GL_FILL}, {' ', false, GL_FILL}, {'X', false, GL_FILL}};
+               {13, false, GL_FILL}, {' ', false, GL_FILL}, {'X', false, GL_FILL},
+               {'k', true, GL_FILL}, {'K', true, GL_FILL}, {'p', true, GL_FILL},
+               {'P', true, GL_FILL}, {'n', false, GL_FILL}, {'B', false, GL_FILL}};  // no trail
   for (const Case& c : cases) {
     SCOPED_TRACE(c.character);
     ValidateRect(window, nullptr);
@@ -726,6 +774,31 @@ TEST_F(Keys, CommandsAskForARepaintAndOthersDoNothing) {
   ReplaceMap(window, MIVO_DEMO_MAP, kFreshView);
   EXPECT_EQ(View.light, kLitView);
   View = {kFlatView, false};
+}
+
+TEST_F(Keys, NAndBStandOnTheTrailsPointsLevelFacingTheNext) {
+  // East, north, then straight up: at the third point, and at the last,
+  // the heading stays. The view, looking up, is levelled.
+  Trail.points = {0, 0, 0, 10, 0, 0, 10, 10, 0, 10, 10, 40};
+  const struct {
+    const char* keys;
+    int point;
+    float yaw;
+  } steps[] = {{"n", 0, 0},   {"N", 1, 90},  {"n", 2, 90}, {"nn", 3, 90},
+               {"b", 2, 90}, {"bbbb", 0, 0}, {"", -1, 0},  {"B", 3, 0}};
+  ViewAfter({{WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(0, 400)},  // looking up
+             {WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(0, 200)}, {WM_LBUTTONUP, 0, 0}});
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.keys);
+    if (step.point < 0) Overlays.trailStep = -1;
+    for (const char* c = step.keys; *c != '\0'; ++c) WindowProc(window, WM_CHAR, WPARAM(*c), 0);
+    const Matrix got = Modelview();
+    if (step.point < 0) continue;
+    glLoadIdentity();
+    SetCamera(&Trail.points[3 * size_t(step.point)], step.yaw, 0);
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(got[i], Modelview()[i], 1e-5f) << i;
+  }
+  Trail.points.clear();
 }
 
 TEST_F(Keys, ArrowsWheelAndDragsGiveTheViewsOfTheKeys) {
