@@ -116,7 +116,8 @@ struct TreeLeaf {
   uint32_t visFrame;
 };
 struct Tree {
-  bool trusted;
+  bool sound;    // every index checked: the tree can be walked, with or without visibility
+  bool trusted;  // sound, with visibility data
   int32_t headNode;
   uint32_t visLeafCount;
   std::vector<BspPlane> planes;

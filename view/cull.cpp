@@ -14,8 +14,10 @@
 #include "bsp/tree.h"
 #include "platform/gl.h"
 #include "view/camera.h"
+#include "view/flood.h"
 
 bool CullFaces = true;
+bool CullPortals = true;
 
 namespace {
 
@@ -91,12 +93,11 @@ namespace {
 bool PlayerCanBeIn(const TreeLeaf& leaf) { return leaf.contents <= -1 && leaf.contents >= -5 && leaf.contents != -2; }
 
 // Marks the leaves `leaf` sees, and their parents, with a new VisFrame.
-// False when the set cannot be had: the camera where the player cannot be,
-// or no row for its leaf.
+// False when the set cannot be had: no row for the leaf.
 bool MarkVisibleSet(int64_t leaf) {
   Tree& tree = Level.tree;
   const TreeLeaf& camera = tree.leaves[size_t(leaf)];
-  if (leaf == 0 || !PlayerCanBeIn(camera) || DecodeVisibility(camera, &Row) != 0) return false;
+  if (DecodeVisibility(camera, &Row) != 0) return false;
   ++VisFrame;
   auto mark = [&](TreeLeaf& l) {
     l.visFrame = VisFrame;
@@ -129,9 +130,10 @@ void AddFaceFacing(uint32_t face, const float eye[3], const Frustum& frustum) {
   AddFace(face);
 }
 
-// The tree from the head node, nearer children first, only what the
-// visible set marked.
-void Walk(const Frustum& frustum, const float eye[3]) {
+// The tree from the head node, nearer children first: with `useSet` only
+// what the visible set marked, with `usePortals` only the leaves the flood
+// through the portals reached.
+void Walk(const Frustum& frustum, const float eye[3], bool useSet, bool usePortals) {
   const Tree& tree = Level.tree;
   static std::vector<int32_t> pending;
   pending.assign(1, tree.headNode);
@@ -140,7 +142,7 @@ void Walk(const Frustum& frustum, const float eye[3]) {
     pending.pop_back();
     if (child >= 0) {
       const TreeNode& node = tree.nodes[size_t(child)];
-      if (node.visFrame != VisFrame || !BoxInView(frustum, node.mins, node.maxs, 1)) {
+      if ((useSet && node.visFrame != VisFrame) || !BoxInView(frustum, node.mins, node.maxs, 1)) {
         continue;
       }
       const BspPlane& plane = tree.planes[size_t(node.plane)];
@@ -151,10 +153,11 @@ void Walk(const Frustum& frustum, const float eye[3]) {
       pending.push_back(node.children[nearSide]);  // taken first
       continue;
     }
-    const size_t index = size_t(-(int64_t{child} + 1));
-    const TreeLeaf& leaf = tree.leaves[index];
-    if (index == 0 || leaf.visFrame != VisFrame ||
-        !BoxInView(frustum, leaf.mins, leaf.maxs, 1)) {
+    const int64_t index = -(int64_t{child} + 1);
+    const TreeLeaf& leaf = tree.leaves[size_t(index)];
+    if (index == 0 || (useSet && leaf.visFrame != VisFrame) ||
+        !BoxInView(frustum, leaf.mins, leaf.maxs, 1) ||
+        (usePortals && !LeafReached(index, leaf.mins, leaf.maxs))) {
       continue;
     }
     for (uint32_t m = 0; m < leaf.markCount; ++m) AddFaceFacing(tree.marks[leaf.firstMark + m], eye, frustum);
@@ -175,20 +178,24 @@ const DrawList& CollectFaces(bool wireframe) {
   float eye[3];
   const Frustum frustum = ViewFrustum(eye);
   const Tree& tree = Level.tree;
-  List.culled = CullFaces && tree.trusted && !wireframe;
+  bool useSet = false, usePortals = false;
   List.cameraLeaf = -1;
-  if (List.culled) {
+  if (CullFaces && tree.sound && !wireframe) {
     const int64_t leaf = LeafOf(eye);
-    if (leaf != MarkedLeaf) {
-      MarkedLeaf = leaf;
-      MarkedTrusted = MarkVisibleSet(leaf);
-    }
     List.cameraLeaf = leaf;
-    List.culled = MarkedTrusted;
+    if (leaf != 0 && PlayerCanBeIn(tree.leaves[size_t(leaf)])) {
+      if (tree.trusted && leaf != MarkedLeaf) {
+        MarkedLeaf = leaf;
+        MarkedTrusted = MarkVisibleSet(leaf);
+      }
+      useSet = tree.trusted && MarkedTrusted;
+      usePortals = CullPortals && FloodPortals(frustum, eye, leaf);
+    }
   }
+  List.culled = useSet || usePortals;
   const int64_t start = Level.worldModel.faceStart;
   if (List.culled) {
-    Walk(frustum, eye);
+    Walk(frustum, eye, useSet, usePortals);
   } else if (wireframe && CullFaces) {
     for (int64_t f = start; f < start + Level.worldModel.faceTotal; ++f) {
       if (BoxInView(frustum, Level.surfaces[size_t(f)].mins, Level.surfaces[size_t(f)].maxs, 1)) {

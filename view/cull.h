@@ -1,9 +1,11 @@
 // Which faces a frame sends: the world's faces in the leaves the camera's
-// leaf can see whose boxes meet the view, nearest leaves first, each face
-// once; and which brush entities' boxes meet the view. Where the tree
-// cannot be trusted (no visibility data, the camera in solid or outside the
-// map, a leaf without a row, damaged data) every world face goes, in the
-// order of the faces lump.
+// leaf can see (by the map's visible sets, and through the portals of the
+// compiler's portal file beside it, where it has either) whose boxes meet
+// the view, nearest leaves first, each face once; and which brush
+// entities' boxes meet the view. Where neither can be used (no visibility
+// data and no portal file, the camera in solid or outside the map, a leaf
+// without a row, damaged data) every world face goes, in the order of the
+// faces lump.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +20,10 @@ struct DrawList {
 
 // Off: every world face and every brush entity, for comparing and measuring.
 extern bool CullFaces;
+
+// Off: the portals of the compiler's portal file are not used, only the
+// visible sets: for comparing and measuring.
+extern bool CullPortals;
 
 // The list for the current modelview and projection matrices. With
 // `wireframe`, lines show what lies behind walls: only the view's bounds
