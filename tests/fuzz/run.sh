@@ -22,6 +22,11 @@ for kind in demo room empty "grid 40" "--format bsp2 demo" "--format 2psb grid 4
   $build/tools/mapgen $kind "$seeds/${kind//[^a-z0-9]/}.bsp" >/dev/null
 done
 $build/tools/mapgen pak $seeds/demo.pak maps/start.bsp=$seeds/demo.bsp >/dev/null
+# A version 30 map naming mivo.wad, the WAD after it; a map lit through BSPX lumps.
+$build/tools/mapgen halflife $seeds/halflife.bsp >/dev/null
+$build/tools/mapgen wad $seeds/mivo.wad >/dev/null
+cat $seeds/mivo.wad >>$seeds/halflife.bsp && rm $seeds/mivo.wad
+$build/tools/mapgen bspx $seeds/bspx.bsp >/dev/null
 [[ -d "${MIVO_REAL_MAPS:-}" ]] && install -m 644 "$MIVO_REAL_MAPS"/*.bsp $seeds/
 # Inputs are cut to max_len: the big real maps still seed their header and
 # first lumps.
