@@ -139,7 +139,10 @@ void ReadTextures() {
     WadBytes* fromWad = nullptr;
     size_t wad = 0;
     if (header.offsets[0] == 0) {
-      if (!wadsOpened) wads = OpenWads(), wadsOpened = true;
+      if (!wadsOpened) {
+        wads = OpenWads();
+        wadsOpened = true;
+      }
       uint32_t entry;
       if (!FindWadTexture(wads, header.name, &wad, &entry)) continue;
       fromWad = &wadEntries[{wad, entry}];

@@ -49,7 +49,7 @@ int ReadWadDirectory(const std::string& path, Wad* wad) {
     entry.type = raw[12];
     entry.compression = raw[13];
     memcpy(entry.name, raw + 16, 16);
-    if (entry.offset < 0 || entry.diskSize < 0 || entry.size < 0 ||
+    if (entry.offset < 0 || entry.diskSize < 0 ||
         uint64_t(entry.offset) + uint64_t(entry.diskSize) > fileSize) {
       return 1;
     }

@@ -22,7 +22,7 @@
 struct WadEntry {
   int32_t offset;
   int32_t diskSize;     // bytes it takes in the file
-  int32_t size;         // bytes once uncompressed
+  int32_t size;         // bytes once uncompressed: the same, for what is read
   uint8_t type;
   uint8_t compression;  // 0: none
   uint16_t padding;

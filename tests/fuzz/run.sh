@@ -34,7 +34,7 @@ status=0
 $build/tests/fuzz/fuzz_map -max_total_time="$seconds" -dict=tests/fuzz/map.dict \
   -max_len=32768 -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
   -artifact_prefix=$build/findings/ "$@" $build/corpus $seeds 2>&1 |
-  grep -v --line-buffered -E 'AddressSanitizer failed to allocate|^#[0-9]+.(NEW|REDUCE|pulse) ' ||
+  grep -v --line-buffered -E 'AddressSanitizer failed to allocate|^#[0-9]+.(NEW|REDUCE|pulse) |^Warning: WAD ' ||
   status=${PIPESTATUS[0]}
 if [[ $status -ne 0 || -n "$(ls -A $build/findings)" ]]; then
   echo "fuzz: FINDING (status $status):" $build/findings/* >&2
