@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "bsp/diagnostics.h"
@@ -81,8 +82,21 @@ int PrintInfo(const char* path) {
   if (LoadLevel() != 0) return 1;
   printf("world model: %d faces\nreferences: all sound\n", Level.worldModel.faceTotal);
   printf("brush entities: %zu shown in every view but flat\n", Level.brushes.size());
-  printf("light: %s\n", Level.light.source != nullptr ? Level.light.source : "none (unlit)");
+  printf("light: %s\n", Level.light.source.empty() ? "none (unlit)" : Level.light.source.c_str());
   printf("textures: %d of %d shown\n", Level.texturesShown, Level.textureEntryCount);
+  if (!Level.wads.empty()) {
+    std::string found, missing;
+    for (const WadUse& wad : Level.wads) {
+      if (!wad.found) {
+        missing += " " + wad.name;
+        continue;
+      }
+      found += (found.empty() ? " " : ", ") + wad.name +
+               (wad.damaged ? " (damaged)" : " (" + std::to_string(wad.texturesUsed) + " textures used)");
+    }
+    printf("wads:%s%s%s\n", found.empty() ? " none found" : found.c_str(),
+           missing.empty() ? "" : "; missing:", missing.c_str());
+  }
   printf("palette: %s\n", Level.paletteSource.empty() ? "none found" : Level.paletteSource.c_str());
   const Tree& tree = Level.tree;
   printf("leaves: %zu; visibility: %s\n", tree.leaves.size(),

@@ -134,6 +134,20 @@ static_assert(sizeof(BspTexInfo) == 40);
 static_assert(offsetof(BspTexInfo, texture) == 32);
 constexpr int32_t kSpecialSurface = 1;
 
+// A face's light laid out by a matrix of its own rather than by its
+// texture (the BSPX lump DECOUPLED_LM, one record a face): row k dotted with
+// (x, y, z, 1) is a point's light-map coordinate k, sample (i, j) lying at
+// (i, j); the samples, width x height a style, start at `offset`.
+struct BspxDecoupledLight {
+  uint16_t width;
+  uint16_t height;
+  int32_t offset;  // as a face's light offset; -1: none
+  float worldToLight[2][4];
+};
+static_assert(sizeof(BspxDecoupledLight) == 40);
+static_assert(offsetof(BspxDecoupledLight, offset) == 4);
+static_assert(offsetof(BspxDecoupledLight, worldToLight) == 8);
+
 struct BspPlane {
   float normal[3];
   float dist;    // normal . point for every point on the plane

@@ -159,6 +159,7 @@ void ReleaseViewData() {
   Level.textures = {};
   Level.textureEntryCount = 0;
   Level.texturesShown = 0;
+  Level.wads = {};
   Level.palette = {};
   Level.paletteSource = {};
   Level.tree = {};
@@ -208,6 +209,11 @@ void ShowMessage(const char* message) {
   } else {
     MessageBoxA(nullptr, message, nullptr, MB_OK);
   }
+}
+
+void ShowNote(const std::string& line) {
+  fprintf(stderr, "%s\n", line.c_str());
+  OutputDebugStringA((line + "\n").c_str());
 }
 
 int NextRandom() {

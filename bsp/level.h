@@ -51,14 +51,18 @@ struct Corners {
 };
 
 // A face's light: its state, and for a face with samples of its own, where
-// its grid lies (in samples, 16 texels apart) and where its block went.
+// its grid lies and where its block went. Laid out by its texture, sample
+// (i, j) lies at s = spacing (smin + i), t = spacing (tmin + j); laid out by
+// a matrix of its own (decoupled), at light-map coordinates (i, j).
 struct LightGrid {
   SurfaceLight light;
   bool dark;        // light mapped onto black: no samples of its own
-  int smin, tmin;   // the grid's first sample lies at s = 16 smin, t = 16 tmin
+  bool decoupled;   // its corners' light coordinates come from LightMatrixOf
+  float spacing;    // texels between samples: 16, or 2^shift by LMSHIFT
+  int smin, tmin;   // 0 when decoupled
   int width, height;
-  uint8_t styles[4];    // its light styles; 255 ends the list
-  int styleCount;
+  uint32_t firstStyle;  // its light styles, a run of LightData::styles
+  uint32_t styleCount;
   uint64_t byteOffset;  // of its first sample; each style's grid follows the one before
   int page, x, y;       // its block, a border of one texel around the grid
   uint32_t face;        // the face record it lights
@@ -66,11 +70,24 @@ struct LightGrid {
 
 // The light samples and what was made of them.
 struct LightData {
-  std::vector<uint8_t> samples;  // one byte a sample, or red, green, blue
+  // One byte a channel; for HDR samples, one little-endian uint32 a sample
+  // (E5BGR9: exponent in bits 27-31, blue, green, red in 9 bits each).
+  std::vector<uint8_t> samples;
   int channels;                  // 1 or 3
+  int sampleBytes;               // bytes a sample: 1 or 3, 4 for HDR
+  bool hdr;
   int offsetScale;               // a face's offset times this is a byte offset
-  const char* source;            // for --info: where the samples came from
+  std::string source;            // for --info: what the samples are and where they came from
+  // Per face record, what BSPX lumps put in place of the face record's own
+  // light fields; each empty where the map has no such lump.
+  std::vector<uint8_t> faceShifts;    // samples 2^shift texels apart
+  std::vector<int32_t> faceOffsets;   // in place of lightOffset
+  std::vector<uint16_t> faceStyles;   // stylesPerFace a face, 0xFFFF ending a list
+  uint32_t stylesPerFace;
+  std::vector<BspxDecoupledLight> decoupled;
+  bool faceLumpsDamaged;         // one of them does not fit the faces: lit faces show full bright
   std::vector<LightGrid> grids;  // placed, with samples of their own
+  std::vector<uint16_t> styles;  // the light styles of the grids, each grid's run
   // How strong each light style is, by style number, 1 being full
   // strength; a style past the end is at full strength.
   std::vector<float> styleValues;
@@ -92,6 +109,14 @@ struct Texture {
   std::vector<uint8_t> palette;    // its own 256 colours (version 30); empty: the game's
   std::vector<uint8_t> texels;     // RGB, row by row, once expanded
   std::vector<uint8_t> brights;    // RGBA: full-bright texels opaque, the rest clear; empty if none
+};
+
+// A WAD the map's worldspawn names, as --info reports it.
+struct WadUse {
+  std::string name;      // its file name, as the key gives it
+  bool found;
+  bool damaged;          // found, but it cannot be read or is damaged
+  int32_t texturesUsed;  // entries of the map's texture directory whose texels it gave
 };
 
 // The tree the world model is cut into and which leaves see which, in one
@@ -153,6 +178,7 @@ struct Level {
   std::vector<Texture> textures;  // those the texture infos name, in directory order
   int32_t textureEntryCount;      // entries in the textures lump's directory
   int32_t texturesShown;          // of them, those that can be shown
+  std::vector<WadUse> wads;       // looked for only when a texture is stored outside the map
   std::vector<uint8_t> palette;   // the game's, 768 bytes; empty when none was found
   std::string paletteSource;      // for --info; empty when none was found
   Tree tree;
@@ -167,6 +193,10 @@ extern struct Level Level;
 // --info`, which opens no window, and for reloads as the file changes).
 extern bool MessagesOnStderr;
 void ShowMessage(const char* message);
+
+// A line about the map that the user may want to know but that stops
+// nothing (a WAD it names is missing): on stderr, and to a debugger.
+void ShowNote(const std::string& line);
 
 // Needs an open map file and an empty level. Returns 0 when the level is
 // loaded and every reference checked; otherwise shows what went wrong (a

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string>
 
 #include "bsp/pak.h"
 
@@ -13,42 +14,120 @@ namespace {
 
 constexpr int kMaxGridSide = 256;  // samples; beyond this the data cannot be right
 
+uint32_t LittleU32(const uint8_t* at) {
+  return uint32_t{at[0]} | uint32_t{at[1]} << 8 | uint32_t{at[2]} << 16 | uint32_t{at[3]} << 24;
+}
+uint16_t LittleU16(const uint8_t* at) { return uint16_t(at[0] | at[1] << 8); }
+float LittleFloat(const uint8_t* at) {
+  const uint32_t bits = LittleU32(at);
+  float value;
+  memcpy(&value, &bits, 4);
+  return value;
+}
+
 // The BSPX directory after the standard lumps: "BSPX", a count, then 32-byte
-// entries of a 24-byte name, an offset and a length. Returns the named
-// lump's bytes when it is there, wholly inside the map.
-bool ReadBspxLump(const char* name, std::vector<uint8_t>* bytes) {
+// entries of a 24-byte name, an offset and a length. Returns 0 with the
+// named lump's bytes, 1 when the map has no such lump, 2 when it names one
+// that does not lie wholly inside the map.
+int ReadBspxLump(const char* name, std::vector<uint8_t>* bytes) {
+  bytes->clear();
   int64_t end = 0;
   for (const BspLump& lump : BspFile.header.lumps) {
     end = std::max(end, int64_t{lump.offset} + lump.length);
   }
   end = (end + 3) / 4 * 4;
   std::vector<uint8_t> head;
-  if (ReadMapBytes(end, 8, &head) != 0 || memcmp(head.data(), "BSPX", 4) != 0) return false;
-  int32_t count;
-  memcpy(&count, head.data() + 4, 4);
+  if (ReadMapBytes(end, 8, &head) != 0 || memcmp(head.data(), "BSPX", 4) != 0) return 1;
+  const int32_t count = int32_t(LittleU32(head.data() + 4));
   std::vector<uint8_t> directory;
-  if (count <= 0 || ReadMapBytes(end + 8, int64_t{count} * 32, &directory) != 0) return false;
+  if (count <= 0 || ReadMapBytes(end + 8, int64_t{count} * 32, &directory) != 0) return 1;
   for (int32_t i = 0; i < count; ++i) {
     const uint8_t* entry = directory.data() + 32 * i;
     if (strncmp(reinterpret_cast<const char*>(entry), name, 24) != 0) continue;
-    int32_t offset, length;
-    memcpy(&offset, entry + 24, 4);
-    memcpy(&length, entry + 28, 4);
-    return ReadMapBytes(offset, length, bytes) == 0;
+    const int32_t offset = int32_t(LittleU32(entry + 24)), length = int32_t(LittleU32(entry + 28));
+    return ReadMapBytes(offset, length, bytes) == 0 ? 0 : 2;
   }
-  return false;
+  return 1;
 }
 
-// The .lit file beside the map: "QLIT", version 1, then the samples.
-bool ReadLitFile(std::vector<uint8_t>* samples) {
+// The .lit file beside the map: "QLIT", a version (1: red, green, blue
+// bytes; 0x10001: HDR samples), then the samples.
+bool ReadLitFile(std::vector<uint8_t>* samples, int32_t* version) {
   std::vector<uint8_t> file;
-  int32_t version = 0;
   if (ReadBesideMap(".lit", &file) != 0 || file.size() < 8 || memcmp(file.data(), "QLIT", 4) != 0) {
     return false;
   }
-  memcpy(&version, file.data() + 4, 4);
-  if (version != 1) return false;
+  *version = int32_t(LittleU32(file.data() + 4));
   samples->assign(file.begin() + 8, file.end());
+  return true;
+}
+
+// The BSPX lumps that put their own records in place of a face's light
+// fields: each holds one record for every face record, or it is damaged and
+// the lit faces show full bright. Returns what --info says of the layout.
+std::string ReadFaceLumps() {
+  LightData& light = Level.light;
+  const uint64_t faces = Level.faceCount;
+  std::string damaged;
+  std::vector<uint8_t> bytes;
+  // 0: read, one `record` a face; 1: absent; 2: damaged.
+  auto read = [&](const char* name, uint64_t record) {
+    const int found = ReadBspxLump(name, &bytes);
+    if (found == 1) return 1;
+    if (found == 0 && record != 0 && bytes.size() == faces * record) return 0;
+    damaged += (damaged.empty() ? "" : ", ") + std::string(name);
+    return 2;
+  };
+  if (read("LMSHIFT", 1) == 0) light.faceShifts = bytes;
+  if (read("LMOFFSET", 4) == 0) {
+    for (size_t at = 0; at < bytes.size(); at += 4) light.faceOffsets.push_back(int32_t(LittleU32(&bytes[at])));
+  }
+  // A list of styles a face, as many as the lump holds for each; the
+  // 16-bit lump wins.
+  for (const uint32_t width : {2u, 1u}) {
+    const char* name = width == 2 ? "LMSTYLE16" : "LMSTYLE";
+    const int found = ReadBspxLump(name, &bytes);
+    if (found == 1) continue;
+    const uint64_t listed = faces != 0 ? bytes.size() / (faces * width) : 0;
+    if (read(name, listed * width) == 0) {
+      light.stylesPerFace = uint32_t(listed);
+      for (size_t at = 0; at < bytes.size(); at += width) {
+        const uint16_t style = width == 2 ? LittleU16(&bytes[at]) : bytes[at];
+        light.faceStyles.push_back(width == 1 && style == 255 ? 0xFFFF : style);
+      }
+    }
+    break;
+  }
+  if (read("DECOUPLED_LM", sizeof(BspxDecoupledLight)) == 0) {
+    light.decoupled.resize(faces);
+    for (size_t f = 0; f < faces; ++f) {
+      const uint8_t* record = &bytes[f * sizeof(BspxDecoupledLight)];
+      BspxDecoupledLight& d = light.decoupled[f];
+      d.width = LittleU16(record);
+      d.height = LittleU16(record + 2);
+      d.offset = int32_t(LittleU32(record + 4));
+      for (int k = 0; k < 8; ++k) d.worldToLight[k / 4][k % 4] = LittleFloat(record + 8 + 4 * k);
+    }
+  }
+  light.faceLumpsDamaged = !damaged.empty();
+  std::string layout;
+  if (!light.decoupled.empty()) {
+    layout = ", decoupled (DECOUPLED_LM)";
+  } else if (!light.faceShifts.empty()) {
+    const auto [least, most] = std::minmax_element(light.faceShifts.begin(), light.faceShifts.end());
+    layout = ", 2^" + std::to_string(*least) +
+             (*least == *most ? "" : " to 2^" + std::to_string(*most)) + " units a sample (LMSHIFT)";
+  }
+  if (!damaged.empty()) layout += ", " + damaged + " damaged (faces full bright)";
+  return layout;
+}
+
+bool AllFinite(const float (&matrix)[2][4]) {
+  for (const auto& row : matrix) {
+    for (float value : row) {
+      if (!std::isfinite(value)) return false;
+    }
+  }
   return true;
 }
 
@@ -57,73 +136,128 @@ bool ReadLitFile(std::vector<uint8_t>* samples) {
 void ReadLightSamples() {
   LightData& light = Level.light;
   light.channels = 1;
+  light.sampleBytes = 1;
   light.offsetScale = 1;
   light.source = "none (unlit)";
   if (ReadLumpBytes(kLightingLump, &light.samples) != 0 || light.samples.empty()) {
     light.samples.clear();
     return;
   }
+  std::string kind;
   if (BspFile.header.version == 30) {  // red, green and blue already; offsets count bytes
-    light.channels = 3;
-    light.source = "coloured (version 30's own samples)";
-    return;
+    light.channels = light.sampleBytes = 3;
+    kind = "coloured (version 30's own samples)";
+  } else {
+    // Samples of another kind are used only where they match the mono ones
+    // exactly; HDR ones before coloured ones.
+    const size_t count = light.samples.size();
+    std::vector<uint8_t> lumpSamples, litSamples;
+    int32_t litVersion = 0;
+    const bool haveLit = ReadLitFile(&litSamples, &litVersion);
+    auto use = [&](std::vector<uint8_t>& samples, bool hdr, const char* source) {
+      light.samples = std::move(samples);
+      light.channels = 3;
+      light.sampleBytes = light.offsetScale = hdr ? 4 : 3;
+      light.hdr = hdr;
+      kind = source;
+    };
+    if (ReadBspxLump("LIGHTING_E5BGR9", &lumpSamples) == 0 && lumpSamples.size() == 4 * count) {
+      use(lumpSamples, true, "coloured HDR (LIGHTING_E5BGR9)");
+    } else if (haveLit && litVersion == 0x10001 && litSamples.size() == 4 * count) {
+      use(litSamples, true, "coloured HDR (.lit file)");
+    } else if (ReadBspxLump("RGBLIGHTING", &lumpSamples) == 0 && lumpSamples.size() == 3 * count) {
+      use(lumpSamples, false, "coloured (BSPX RGBLIGHTING)");
+    } else if (haveLit && litVersion == 1 && litSamples.size() == 3 * count) {
+      use(litSamples, false, "coloured (.lit file)");
+    } else {
+      kind = "mono (the light lump)";
+    }
   }
-  light.source = "mono (the light lump)";
-  // Coloured samples are used only where they match the mono ones exactly.
-  const size_t wanted = 3 * light.samples.size();
-  std::vector<uint8_t> colours;
-  if ((ReadBspxLump("RGBLIGHTING", &colours) && colours.size() == wanted &&
-       (light.source = "coloured (BSPX RGBLIGHTING)")) ||
-      (ReadLitFile(&colours) && colours.size() == wanted &&
-       (light.source = "coloured (.lit file)"))) {
-    light.samples = std::move(colours);
-    light.channels = 3;
-    light.offsetScale = 3;
-  }
+  const std::string layout = ReadFaceLumps();
+  if (!layout.empty() && kind == "mono (the light lump)") kind = "mono";
+  light.source = kind + layout;
 }
 
 uint64_t LightTexelBudget() {
   const LightData& light = Level.light;
-  return 4 * (light.samples.size() / size_t(std::max(light.channels, 1))) +
+  return 4 * (light.samples.size() / size_t(std::max(light.sampleBytes, 1))) +
          4 * uint64_t{kLightPageSize} * kLightPageSize;
 }
 
-LightGrid LightGridOf(bool haveTexInfo, bool special, const uint8_t styles[4],
+LightGrid LightGridOf(uint32_t face, bool haveTexInfo, bool special, const uint8_t styles[4],
                       int32_t lightOffset, float sMin, float sMax, float tMin, float tMax) {
   LightGrid grid{};
   grid.light = kFullBright;
-  const LightData& light = Level.light;
-  if (light.samples.empty() || !haveTexInfo) return grid;  // an unlit map, or no way to place light
-  const bool noStyles = styles[0] == 255;
-  if (special && (lightOffset == -1 || noStyles)) return grid;  // sky or liquid compiled unlit
-  if (noStyles || lightOffset == -1) {
+  grid.face = face;
+  grid.spacing = 16;
+  LightData& light = Level.light;
+  // An unlit map, no way to place light, or light fields that do not fit.
+  if (light.samples.empty() || !haveTexInfo || light.faceLumpsDamaged) return grid;
+  uint16_t own[4];
+  const uint16_t* listed = own;
+  uint32_t listedCount = 4;
+  if (!light.faceStyles.empty()) {
+    listed = &light.faceStyles[size_t(face) * light.stylesPerFace];
+    listedCount = light.stylesPerFace;
+  } else {
+    for (int k = 0; k < 4; ++k) own[k] = styles[k] == 255 ? 0xFFFF : styles[k];
+  }
+  uint32_t styleCount = 0;
+  while (styleCount < listedCount && listed[styleCount] != 0xFFFF) ++styleCount;
+  const BspxDecoupledLight* decoupled = light.decoupled.empty() ? nullptr : &light.decoupled[face];
+  const int64_t offset = decoupled != nullptr         ? decoupled->offset
+                         : !light.faceOffsets.empty() ? light.faceOffsets[face]
+                                                      : lightOffset;
+  const bool noStyles = styleCount == 0;
+  if (special && (offset == -1 || noStyles)) return grid;  // sky or liquid compiled unlit
+  if (noStyles || offset == -1) {
     grid.light = kLightMapped;
     grid.dark = true;
     return grid;
   }
-  const double smin = std::floor(sMin / 16.0), smax = std::ceil(sMax / 16.0);
-  const double tmin = std::floor(tMin / 16.0), tmax = std::ceil(tMax / 16.0);
-  const double width = smax - smin + 1, height = tmax - tmin + 1;
-  // NaN fails every comparison, so it lands here too.
-  if (!(width >= 1 && width <= kMaxGridSide && height >= 1 && height <= kMaxGridSide &&
-        std::fabs(smin) < 1e9 && std::fabs(tmin) < 1e9)) {
-    return grid;
+  if (decoupled != nullptr) {
+    if (!AllFinite(decoupled->worldToLight) || decoupled->width < 1 || decoupled->width > kMaxGridSide ||
+        decoupled->height < 1 || decoupled->height > kMaxGridSide) {
+      return grid;
+    }
+    grid.decoupled = true;
+    grid.spacing = 1;
+    grid.width = decoupled->width;
+    grid.height = decoupled->height;
+  } else {
+    const int shift = light.faceShifts.empty() ? 4 : light.faceShifts[face];
+    const double spacing = std::ldexp(1.0, shift);
+    const double smin = std::floor(sMin / spacing), smax = std::ceil(sMax / spacing);
+    const double tmin = std::floor(tMin / spacing), tmax = std::ceil(tMax / spacing);
+    const double width = smax - smin + 1, height = tmax - tmin + 1;
+    // NaN fails every comparison, so it lands here too.
+    if (!(width >= 1 && width <= kMaxGridSide && height >= 1 && height <= kMaxGridSide &&
+          std::fabs(smin) < 1e9 && std::fabs(tmin) < 1e9)) {
+      return grid;
+    }
+    grid.spacing = float(spacing);
+    grid.width = static_cast<int>(width);
+    grid.height = static_cast<int>(height);
+    grid.smin = static_cast<int>(smin);
+    grid.tmin = static_cast<int>(tmin);
   }
-  grid.width = static_cast<int>(width);
-  grid.height = static_cast<int>(height);
-  grid.smin = static_cast<int>(smin);
-  grid.tmin = static_cast<int>(tmin);
-  while (grid.styleCount < 4 && styles[grid.styleCount] != 255) ++grid.styleCount;
-  memcpy(grid.styles, styles, 4);
-  const uint64_t bytes = uint64_t(grid.styleCount) * uint64_t(grid.width * grid.height) *
-                         uint64_t(light.channels);
-  if (lightOffset < 0) return grid;
-  grid.byteOffset = uint64_t(lightOffset) * uint64_t(light.offsetScale);
+  grid.styleCount = styleCount;
+  const uint64_t bytes = uint64_t(styleCount) * uint64_t(grid.width * grid.height) *
+                         uint64_t(light.sampleBytes);
+  if (offset < 0) return grid;
+  grid.byteOffset = uint64_t(offset) * uint64_t(light.offsetScale);
   if (grid.byteOffset >= light.samples.size() || bytes > light.samples.size() - grid.byteOffset) {
     return grid;
   }
+  grid.firstStyle = uint32_t(light.styles.size());
+  light.styles.insert(light.styles.end(), listed, listed + styleCount);
   grid.light = kLightMapped;
   return grid;
+}
+
+const float* LightMatrixOf(uint32_t face) {
+  const LightData& light = Level.light;
+  return face < light.decoupled.size() ? light.decoupled[face].worldToLight[0] : nullptr;
 }
 
 void PlaceLightMaps(std::vector<LightGrid*>& grids) {
@@ -178,15 +312,24 @@ void FillLightPages() {
 void ComposeLightBlock(const LightGrid& grid, uint8_t* pages) {
   const LightData& light = Level.light;
   const size_t channels = size_t(light.channels);
-  const size_t w = size_t(grid.width), h = size_t(grid.height), n = w * h * channels;
+  const size_t w = size_t(grid.width), h = size_t(grid.height), count = w * h, n = count * channels;
   const uint8_t* samples = light.samples.data() + grid.byteOffset;
   static std::vector<float> sums;
   sums.assign(n, 0.0f);
-  for (int k = 0; k < grid.styleCount; ++k) {
-    const size_t style = grid.styles[k];
+  for (uint32_t k = 0; k < grid.styleCount; ++k) {
+    const size_t style = light.styles[grid.firstStyle + k];
     const float value = style < light.styleValues.size() ? light.styleValues[style] : 1.0f;
-    const uint8_t* from = samples + size_t(k) * n;
-    for (size_t i = 0; i < n; ++i) sums[i] += value * float(from[i]);
+    const uint8_t* from = samples + size_t(k) * count * size_t(light.sampleBytes);
+    if (light.hdr) {
+      // Red in the lowest 9 bits, then green and blue, each times 2^(E - 24).
+      for (size_t i = 0; i < count; ++i, from += 4) {
+        const uint32_t e5bgr9 = LittleU32(from);
+        const float scale = value * std::ldexp(128.0f, int(e5bgr9 >> 27) - 24);
+        for (size_t c = 0; c < 3; ++c) sums[3 * i + c] += scale * float(e5bgr9 >> (9 * c) & 511);
+      }
+    } else {
+      for (size_t i = 0; i < n; ++i) sums[i] += value * float(from[i]);
+    }
   }
   uint8_t* block = pages + size_t(grid.page) * kLightPageSize * kLightPageSize * 3;
   for (size_t j = 0; j < h + 2; ++j) {

@@ -1,7 +1,8 @@
 // The light a map's compiler baked into it: where the samples come from
-// (the light lump, coloured by a BSPX lump or a .lit file beside the map),
-// how each face's grid of samples lies on it, and the pages of light-map
-// texels the views draw with.
+// (the light lump, coloured or given a range beyond 255 by a BSPX lump or a
+// .lit file beside the map), how each face's grid of samples lies on it (by
+// its texture, at 16 texels a sample or another spacing, or by a matrix of
+// its own), and the pages of light-map texels the views draw with.
 //
 //   ReadLightSamples();                      once, after the faces are loaded
 //   grid = LightGridOf(...);                 per face
@@ -14,14 +15,20 @@
 
 #include "bsp/level.h"
 
-// Fills Level.light's samples, channels, offsetScale and source.
+// Fills Level.light's samples and what they are, and the BSPX lumps that
+// replace a face's own light fields. Needs Level.faceCount.
 void ReadLightSamples();
 
-// How a face with texture info `texInfo` (or none: -1 or out of range),
-// these light fields and corners spanning [sMin, sMax] x [tMin, tMax]
-// texels is lit.
-LightGrid LightGridOf(bool haveTexInfo, bool special, const uint8_t styles[4],
+// How face record `face`, with texture info (`haveTexInfo`, special: sky or
+// liquid) or without, these light fields of its record and corners
+// spanning [sMin, sMax] x [tMin, tMax] texels is lit. A grid with samples of
+// its own gets its styles appended to Level.light.styles.
+LightGrid LightGridOf(uint32_t face, bool haveTexInfo, bool special, const uint8_t styles[4],
                       int32_t lightOffset, float sMin, float sMax, float tMin, float tMax);
+
+// The light-map matrix of face record `face` (2 rows of 4) when its light is
+// laid out apart from its texture, else null.
+const float* LightMatrixOf(uint32_t face);
 
 // How many texels, borders included, the grids of a map may take in all:
 // four times the samples it holds, and a page or four for small maps.
@@ -42,5 +49,5 @@ void FillLightPages();
 // Writes the block of `grid` into `pages` (pageCount pages of RGB texels):
 // each style's samples times its strength (Level.light.styleValues),
 // summed, capped at 255 a channel, grey for mono samples; a border of one
-// texel repeating the grid's edge.
+// texel repeating the grid's edge. An HDR sample of value v counts as 128 v.
 void ComposeLightBlock(const LightGrid& grid, uint8_t* pages);

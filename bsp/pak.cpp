@@ -180,16 +180,23 @@ int ReadEntry(const std::string& pak, const std::string& name, std::vector<uint8
   return 1;
 }
 
-// The entry of `folder` named `name` whatever its case, as a path.
-bool FindInFolder(const std::string& folder, const char* name, std::string* path) {
+// The game folder of the map on show: GAME for GAME/maps/X.bsp, or the
+// folder of the pak that holds maps/X.bsp.
+bool GameFolderOfMap(std::string* game) {
+  if (OpenedMap.entry.empty()) return GameFolderOf(OpenedMap.file, game);
+  if (!SameName(OpenedMap.entry.c_str(), "maps/", 5)) return false;
+  const size_t slash = LastSeparator(OpenedMap.file);
+  *game = slash == std::string::npos ? "." : OpenedMap.file.substr(0, slash);
+  return true;
+}
+
+// The folder `base` beside `game` (any case), unless `game` is that folder.
+bool BaseBeside(const std::string& game, const char* base, std::string* found) {
   std::error_code error;
-  for (const auto& file : std::filesystem::directory_iterator(folder.empty() ? "/" : folder, error)) {
-    if (SameName(file.path().filename().string().c_str(), name)) {
-      *path = file.path().string();
-      return true;
-    }
-  }
-  return false;
+  std::filesystem::path folder = std::filesystem::absolute(game, error).lexically_normal();
+  if (!folder.has_filename()) folder = folder.parent_path();  // "GAME/" as given
+  return !error && !SameName(folder.filename().string().c_str(), base) &&
+         FindInFolder(folder.parent_path().string(), base, found);
 }
 
 // gfx/palette.lmp in GAME: the loose file, then GAME's paks.
@@ -297,22 +304,46 @@ int FindPalette(std::vector<uint8_t>* palette, std::string* source) {
     return 0;
   }
   std::string game;
-  if (OpenedMap.entry.empty()) {
-    if (!GameFolderOf(OpenedMap.file, &game)) return 1;
-  } else {
-    if (!SameName(OpenedMap.entry.c_str(), "maps/", 5)) return 1;
-    const size_t slash = LastSeparator(OpenedMap.file);
-    game = slash == std::string::npos ? "." : OpenedMap.file.substr(0, slash);
-  }
+  if (!GameFolderOfMap(&game)) return 1;
   if (PaletteOfGame(game, palette, source) == 0) return 0;
   // A mod's maps use the base game's palette, kept in id1 beside it.
-  std::error_code error;
-  std::filesystem::path folder = std::filesystem::absolute(game, error).lexically_normal();
-  if (!folder.has_filename()) folder = folder.parent_path();  // "GAME/" as given
   std::string id1;
-  if (error || SameName(folder.filename().string().c_str(), "id1") ||
-      !FindInFolder(folder.parent_path().string(), "id1", &id1)) {
+  return BaseBeside(game, "id1", &id1) ? PaletteOfGame(id1, palette, source) : 1;
+}
+
+std::vector<std::string> FoldersBesideMap(const char* base) {
+  std::vector<std::string> folders;
+  std::string game, other;
+  if (GameFolderOfMap(&game)) {
+    folders.push_back(game);
+    if (BaseBeside(game, base, &other)) folders.push_back(other);
+  }
+  const size_t slash = LastSeparator(OpenedMap.file);
+  const std::string own = slash == std::string::npos ? "." : slash == 0 ? "/" : OpenedMap.file.substr(0, slash);
+  if (std::find(folders.begin(), folders.end(), own) == folders.end()) folders.push_back(own);
+  return folders;
+}
+
+bool FindInFolder(const std::string& folder, const char* name, std::string* path) {
+  std::error_code error;
+  for (const auto& file : std::filesystem::directory_iterator(folder.empty() ? "/" : folder, error)) {
+    if (SameName(file.path().filename().string().c_str(), name)) {
+      *path = file.path().string();
+      return true;
+    }
+  }
+  return false;
+}
+
+int ReadFileBytes(const std::string& path, int64_t offset, int64_t length,
+                  std::vector<uint8_t>* bytes) {
+  bytes->clear();
+  // Checked against the file before anything is allocated for them.
+  std::error_code error;
+  const uint64_t size = IsFile(path) ? std::filesystem::file_size(path, error) : 0;
+  if (error || offset < 0 || length < 0 || uint64_t(offset) > size ||
+      uint64_t(length) > size - uint64_t(offset)) {
     return 1;
   }
-  return PaletteOfGame(id1, palette, source);
+  return ReadWholeFile(path, offset, length, bytes);
 }

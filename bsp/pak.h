@@ -65,3 +65,17 @@ std::string LooseFileBeside(const MapSource& source, const char* extension);
 // folder id1 beside GAME. Returns 0 with the palette and where it was
 // found (for --info), or 1 when there is none.
 int FindPalette(std::vector<uint8_t>* palette, std::string* source);
+
+// The folders where a map's files that lie outside it (its WADs) are looked
+// for, in order and each once: its game folder (GAME for GAME/maps/X.bsp,
+// or the folder of the pak that holds it), the folder `base` beside GAME
+// (any case), and the map's own folder (the pak's, for a map in a pak).
+std::vector<std::string> FoldersBesideMap(const char* base);
+
+// The entry of `folder` named `name` whatever its case, as a path.
+bool FindInFolder(const std::string& folder, const char* name, std::string* path);
+
+// `length` bytes at `offset` of the file at `path`. Returns 0, or 1 when
+// they cannot all be read (then `bytes` is empty).
+int ReadFileBytes(const std::string& path, int64_t offset, int64_t length,
+                  std::vector<uint8_t>* bytes);

@@ -3,6 +3,7 @@
 // maps are packed, and each corner's light coordinates point into them.
 #include "bsp/surfaces.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -84,16 +85,17 @@ void BuildSurface(uint32_t record, const Face& face, const Edge* edges, const Fa
     surface.dist = surface.normal[0] * first.x + surface.normal[1] * first.y +
                    surface.normal[2] * first.z;
   }
-  LightGrid grid = LightGridOf(haveTexInfo, (info.flags & kSpecialSurface) != 0, face.styles,
+  LightGrid grid = LightGridOf(record, haveTexInfo, (info.flags & kSpecialSurface) != 0, face.styles,
                                face.lightOffset, sMin, sMax, tMin, tMax);
-  const uint64_t texels = grid.dark ? 0 : uint64_t(grid.width + 2) * uint64_t(grid.height + 2);
+  // A block is charged its texels, and again for each four styles past the
+  // first four, which its composing reads.
+  const uint64_t texels = grid.dark ? 0
+                                    : uint64_t(grid.width + 2) * uint64_t(grid.height + 2) *
+                                          std::max<uint64_t>(1, (uint64_t{grid.styleCount} + 3) / 4);
   if (grid.light == kLightMapped && texels > texelsLeft) grid.light = kFullBright;
   if (grid.light == kLightMapped) texelsLeft -= texels;
   surface.light = grid.light;
-  if (grid.light == kLightMapped) {
-    grid.face = record;
-    grids.push_back(grid);
-  }
+  if (grid.light == kLightMapped) grids.push_back(grid);
 }
 
 template <typename Face, typename Edge>
@@ -126,13 +128,29 @@ void BuildAll(const Face* faces, const Edge* edges) {
     Surface& surface = Level.surfaces[grid.face];
     surface.lightPage = grid.page;
     float* at = &Level.corners.lightCoords[2 * size_t(surface.firstCorner)];
-    for (uint32_t k = 0; k < surface.cornerCount; ++k, at += 2) {
+    const float* position = &Level.corners.positions[3 * size_t(surface.firstCorner)];
+    const float* matrix = grid.decoupled ? LightMatrixOf(grid.face) : nullptr;
+    for (uint32_t k = 0; k < surface.cornerCount; ++k, at += 2, position += 3) {
       if (grid.dark) {
         at[0] = at[1] = 1.5f / kPage;
         continue;
       }
-      at[0] = (float(grid.x) + 1.5f + (at[0] / 16.0f - float(grid.smin))) / kPage;
-      at[1] = (float(grid.y) + 1.5f + (at[1] / 16.0f - float(grid.tmin))) / kPage;
+      if (matrix != nullptr) {
+        // Map x, y, z from GL's x, z, -y. A corner is kept within the block
+        // and its border, so that a face shows its own samples alone.
+        const double p[4] = {position[0], -double{position[2]}, position[1], 1};
+        for (int r = 0; r < 2; ++r) {
+          double lm = 0;
+          for (int c = 0; c < 4; ++c) lm += double{matrix[4 * r + c]} * p[c];
+          const double last = r == 0 ? grid.width : grid.height;
+          at[r] = float(std::clamp(lm, -1.0, last));
+        }
+      } else {
+        at[0] = at[0] / grid.spacing - float(grid.smin);
+        at[1] = at[1] / grid.spacing - float(grid.tmin);
+      }
+      at[0] = (float(grid.x) + 1.5f + at[0]) / kPage;
+      at[1] = (float(grid.y) + 1.5f + at[1]) / kPage;
     }
   }
 }

@@ -1,16 +1,20 @@
 // Decoding the miptex lump: a count, that many offsets from the lump's
 // start (-1: none), and at each a 40-byte header (name, width, height, the
 // offsets of four mip levels from the texture's start; 0: stored outside the
-// map) before the level-0 bytes, one palette index a texel.
+// map, in a WAD) before the level-0 bytes, one palette index a texel. A WAD's
+// texture entry is laid out as one texture of the lump.
 #include "bsp/textures.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <map>
 #include <string>
+#include <utility>
 
 #include "bsp/level.h"
 #include "bsp/pak.h"
+#include "bsp/wad.h"
 
 namespace {
 
@@ -20,6 +24,13 @@ constexpr uint32_t kMaxTextureSide = 4096;
 // levels), a damaged lump that names the same bytes again and again would
 // take memory for nothing.
 constexpr uint64_t kMaxTexels = uint64_t{1} << 25;
+
+// An entry of a WAD, read when a texture first names it.
+struct WadBytes {
+  bool read;
+  bool counted;  // its bytes are in the texel budget
+  std::vector<uint8_t> bytes;
+};
 
 struct MiptexHeader {
   char name[16];
@@ -78,6 +89,7 @@ void ReadTextures() {
   Level.textures.clear();
   Level.textureEntryCount = 0;
   Level.texturesShown = 0;
+  Level.wads.clear();
   Level.palette.clear();
   Level.paletteSource.clear();
   const bool ownPalettes = BspFile.header.version == 30;
@@ -97,7 +109,13 @@ void ReadTextures() {
   const std::vector<int32_t> named = NamedEntries(count);
   auto next = named.begin();
   uint64_t texels = 0;
-  const uint64_t maxTexels = std::min<uint64_t>(kMaxTexels, 2 * lump.size());
+  // The WADs are opened when a texture first turns out to be stored
+  // outside the map; each of their entries is read once, and adds its bytes
+  // to what the map holds once a texture shows from it.
+  bool wadsOpened = false;
+  std::vector<Wad> wads;
+  std::map<std::pair<size_t, uint32_t>, WadBytes> wadEntries;
+  uint64_t wadBytes = 0;
   for (int32_t i = 0; i < count; ++i) {
     const bool wanted = next != named.end() && *next == i;
     if (wanted) {
@@ -114,34 +132,65 @@ void ReadTextures() {
     memcpy(&header, lump.data() + offset, sizeof header);
     memcpy(texture.name, header.name, 16);
     texture.name[16] = '\0';
+    // Where the texels lie: in the lump, or in the entry of a WAD.
+    const std::vector<uint8_t>* bytes = &lump;
+    uint64_t at = uint64_t(offset);
+    bool ownPalette = ownPalettes;
+    WadBytes* fromWad = nullptr;
+    size_t wad = 0;
+    if (header.offsets[0] == 0) {
+      if (!wadsOpened) {
+        wads = OpenWads();
+        wadsOpened = true;
+      }
+      uint32_t entry;
+      if (!FindWadTexture(wads, header.name, &wad, &entry)) continue;
+      fromWad = &wadEntries[{wad, entry}];
+      if (!fromWad->read) {
+        fromWad->read = true;
+        const WadEntry& e = wads[wad].entries[entry];
+        ReadFileBytes(wads[wad].path, e.offset, e.diskSize, &fromWad->bytes);
+      }
+      if (fromWad->bytes.size() < sizeof header) continue;
+      memcpy(&header, fromWad->bytes.data(), sizeof header);
+      bytes = &fromWad->bytes;
+      at = 0;
+      ownPalette = wads[wad].ownPalettes;
+    }
     const uint64_t size = uint64_t(header.width) * header.height;
-    const uint64_t start = uint64_t(offset) + header.offsets[0];
+    const uint64_t start = at + header.offsets[0];
+    const uint64_t added = fromWad != nullptr && !fromWad->counted ? fromWad->bytes.size() : 0;
+    const uint64_t maxTexels = std::min<uint64_t>(kMaxTexels, 2 * lump.size() + wadBytes + added);
     if (header.width == 0 || header.height == 0 || header.width > kMaxTextureSide ||
         header.height > kMaxTextureSide || header.offsets[0] == 0 ||
-        start + size > lump.size() || texels + size > maxTexels) {
+        start + size > bytes->size() || texels + size > maxTexels) {
       continue;
     }
     const uint8_t* palette = nullptr;
-    if (ownPalettes) {
+    if (ownPalette) {
       // After level 3 (an eighth of the sides): a 16-bit count of 256, then the colours.
-      const uint64_t at = uint64_t(offset) + header.offsets[3] +
-                          uint64_t(header.width / 8) * (header.height / 8);
-      uint16_t colours = 0;
-      if (header.offsets[3] == 0 || at + 2 + 768 > lump.size()) continue;
-      memcpy(&colours, lump.data() + at, 2);
-      if (colours != 256) continue;
-      palette = lump.data() + at + 2;
+      const uint64_t colours = at + header.offsets[3] + uint64_t(header.width / 8) * (header.height / 8);
+      uint16_t number = 0;
+      if (header.offsets[3] == 0 || colours + 2 + 768 > bytes->size()) continue;
+      memcpy(&number, bytes->data() + colours, 2);
+      if (number != 256) continue;
+      palette = bytes->data() + colours + 2;
     } else if (Level.palette.empty()) {
       continue;
     }
     texels += size;
     ++Level.texturesShown;
+    if (fromWad != nullptr) {
+      wadBytes += added;
+      fromWad->counted = true;
+      ++Level.wads[wad].texturesUsed;
+    }
     if (!wanted) continue;
     texture.indexWidth = header.width;
     texture.width = int(StartsWith(texture.name, "sky") ? header.width - header.width / 2
                                                           : header.width);
     texture.height = int(header.height);
-    texture.indices.assign(lump.begin() + int64_t(start), lump.begin() + int64_t(start + size));
+    texture.indices.assign(bytes->begin() + int64_t(start), bytes->begin() + int64_t(start + size));
     if (palette != nullptr) texture.palette.assign(palette, palette + 768);
   }
 }

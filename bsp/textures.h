@@ -1,16 +1,18 @@
-// The map's textures (the miptex lump). At load each texture the faces
-// name is checked and its level-0 palette indices kept, with its own palette
-// for version 30 maps (the game's otherwise); the texels are expanded
-// through the palette only when a view first shows textures. A texture that
-// is missing, stored outside the map or damaged, or any texture without a
-// palette, keeps width 0: its faces show their flat colour.
+// The map's textures (the miptex lump, and the WADs its worldspawn names
+// for those stored outside it). At load each texture the faces name is
+// checked and its level-0 palette indices kept, with its own palette for
+// version 30 maps and WAD3 textures (the game's otherwise); the texels are
+// expanded through the palette only when a view first shows textures. A
+// texture that is missing, in no WAD found or damaged, or any texture
+// without a palette, keeps width 0: its faces show their flat colour.
 #pragma once
 
 #include <cstdint>
 
 // Needs Level.texInfos. Fills Level.textures with a record for each
 // directory entry the texture infos name, in directory order, and the
-// counts --info gives.
+// counts --info gives; and, when a texture is stored outside the map,
+// Level.wads.
 void ReadTextures();
 
 // The texture of directory entry `entry` in Level.textures, or -1 when no

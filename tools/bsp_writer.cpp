@@ -483,35 +483,83 @@ std::vector<uint8_t> Bsp2QuadBytes(const std::vector<std::array<Vec3, 4>>& quads
   return out;
 }
 
+namespace {
+
+// One texture as the miptex lump and WADs store it: the 40-byte header,
+// then its four levels and, when it has one, its palette.
+std::vector<uint8_t> MiptexBytes(const MiptexDraft& t) {
+  std::vector<uint8_t> texture(16, 0);
+  memcpy(texture.data(), t.name.data(), std::min<size_t>(t.name.size(), 16));
+  PutU32(texture, t.width);
+  PutU32(texture, t.height);
+  texture.resize(texture.size() + 16);  // the level offsets, filled in below
+  if (t.indices.empty()) return texture;
+  for (uint32_t level = 0; level < 4; ++level) {
+    StoreU32(texture.data() + 24 + 4 * level, static_cast<uint32_t>(texture.size()));
+    const uint32_t step = 1u << level;
+    for (uint32_t y = 0; y < t.height / step; ++y) {
+      for (uint32_t x = 0; x < t.width / step; ++x) texture.push_back(t.indices[y * step * t.width + x * step]);
+    }
+  }
+  if (!t.palette.empty()) {
+    PutU16(texture, static_cast<uint16_t>(t.palette.size() / 3));
+    PutBytes(texture, t.palette.data(), t.palette.size());
+  }
+  return texture;
+}
+
+}  // namespace
+
 std::vector<uint8_t> MiptexLump(const std::vector<MiptexDraft>& textures) {
   std::vector<uint8_t> out(4 + 4 * textures.size(), 0);
   StoreU32(out.data(), static_cast<uint32_t>(textures.size()));
   for (size_t i = 0; i < textures.size(); ++i) {
-    const MiptexDraft& t = textures[i];
-    if (t.name.empty()) {
+    if (textures[i].name.empty()) {
       StoreU32(out.data() + 4 + 4 * i, 0xFFFFFFFFu);
       continue;
     }
     StoreU32(out.data() + 4 + 4 * i, static_cast<uint32_t>(out.size()));
-    std::vector<uint8_t> texture(16, 0);
-    memcpy(texture.data(), t.name.data(), std::min<size_t>(t.name.size(), 15));
-    PutU32(texture, t.width);
-    PutU32(texture, t.height);
-    texture.resize(texture.size() + 16);  // the level offsets, filled in below
-    for (uint32_t level = 0; level < 4; ++level) {
-      StoreU32(texture.data() + 24 + 4 * level, static_cast<uint32_t>(texture.size()));
-      const uint32_t step = 1u << level;
-      for (uint32_t y = 0; y < t.height / step; ++y) {
-        for (uint32_t x = 0; x < t.width / step; ++x) texture.push_back(t.indices[y * step * t.width + x * step]);
-      }
-    }
-    if (!t.palette.empty()) {
-      PutU16(texture, static_cast<uint16_t>(t.palette.size() / 3));
-      PutBytes(texture, t.palette.data(), t.palette.size());
-    }
+    const std::vector<uint8_t> texture = MiptexBytes(textures[i]);
     out.insert(out.end(), texture.begin(), texture.end());
   }
   return out;
+}
+
+std::vector<uint8_t> WadBytes(const std::vector<MiptexDraft>& textures, bool wad3) {
+  std::vector<uint8_t> out = {'W', 'A', 'D', uint8_t(wad3 ? '3' : '2')};
+  PutU32(out, static_cast<uint32_t>(textures.size()));
+  PutU32(out, 0);  // the directory's offset, once known
+  std::vector<uint8_t> directory;
+  for (const MiptexDraft& t : textures) {
+    const std::vector<uint8_t> texture = MiptexBytes(t);
+    PutU32(directory, static_cast<uint32_t>(out.size()));
+    PutU32(directory, static_cast<uint32_t>(texture.size()));
+    PutU32(directory, static_cast<uint32_t>(texture.size()));
+    directory.insert(directory.end(), {uint8_t(wad3 ? 0x43 : 0x44), 0, 0, 0});
+    directory.resize(directory.size() + 16, 0);
+    memcpy(&directory[directory.size() - 16], t.name.data(), std::min<size_t>(t.name.size(), 16));
+    out.insert(out.end(), texture.begin(), texture.end());
+  }
+  StoreU32(out.data() + 8, static_cast<uint32_t>(out.size()));
+  out.insert(out.end(), directory.begin(), directory.end());
+  return out;
+}
+
+std::vector<uint8_t> WithBspx(std::vector<uint8_t> bytes, const std::vector<BspxLump>& lumps) {
+  bytes.resize((bytes.size() + 3) / 4 * 4, 0);
+  const size_t directory = bytes.size();
+  bytes.insert(bytes.end(), {'B', 'S', 'P', 'X'});
+  PutU32(bytes, static_cast<uint32_t>(lumps.size()));
+  bytes.resize(bytes.size() + 32 * lumps.size(), 0);
+  for (size_t i = 0; i < lumps.size(); ++i) {
+    uint8_t* entry = &bytes[directory + 8 + 32 * i];
+    memcpy(entry, lumps[i].first.data(), std::min<size_t>(lumps[i].first.size(), 24));
+    StoreU32(entry + 24, static_cast<uint32_t>(bytes.size()));
+    StoreU32(entry + 28, static_cast<uint32_t>(lumps[i].second.size()));
+    bytes.insert(bytes.end(), lumps[i].second.begin(), lumps[i].second.end());
+    bytes.resize((bytes.size() + 3) / 4 * 4, 0);
+  }
+  return bytes;
 }
 
 std::vector<uint8_t> PakBytes(const std::vector<PakFile>& files) {

@@ -102,7 +102,8 @@ std::vector<std::array<Vec3, 4>> GridQuads(int faceCount);
 // A texture for the miptex lump: level 0 is `indices`, width x height
 // palette indices row by row; levels 1 to 3 are made by taking every 2nd,
 // 4th and 8th texel. With `palette` (256 x 3 bytes) the texture carries its
-// own, after level 3, as version 30 maps store them.
+// own, after level 3, as version 30 maps store them. Without indices it is
+// stored outside the map: its header alone, every level offset 0.
 struct MiptexDraft {
   std::string name;
   uint32_t width, height;
@@ -113,6 +114,17 @@ struct MiptexDraft {
 // The miptex lump holding `textures` (an empty name: a -1 entry), for
 // MapDraft::rawLumps[kTexturesLump].
 std::vector<uint8_t> MiptexLump(const std::vector<MiptexDraft>& textures);
+
+// A WAD3 (with `wad3`; its textures carry their palettes) or WAD2 file
+// holding each of `textures` as an uncompressed texture entry (type 0x43
+// or 0x44) of its name: the header, the textures, then the directory.
+std::vector<uint8_t> WadBytes(const std::vector<MiptexDraft>& textures, bool wad3);
+
+// `bytes` of a map with a BSPX directory after its lumps, on a 4-byte
+// boundary, listing `lumps` (a name of up to 24 bytes, the bytes), each
+// following the directory on a 4-byte boundary.
+using BspxLump = std::pair<std::string, std::vector<uint8_t>>;
+std::vector<uint8_t> WithBspx(std::vector<uint8_t> bytes, const std::vector<BspxLump>& lumps);
 
 // A pak archive holding `files` (name such as "maps/e1m1.bsp", bytes) in
 // order: the 12-byte header, the files, then the directory.

@@ -114,6 +114,16 @@ real=${MIVO_REAL_MAPS:-/none}
 [[ ! -f $real/e4m4-bsp2-sub64.prt ]] ||
   expect 0 "portals: 9277 ($real/e4m4-bsp2-sub64.prt, PRT2)" --info "$real/e4m4-bsp2-sub64.bsp"
 [[ ! -f $real/cube.bsp ]] || expect 0 "leaves: 7; visibility: none" --info "$real/cube.bsp"
+# A version 30 map whose texture lies in the WAD it names, and light through BSPX lumps.
+mkdir -p "$scratch/hl/maps" "$scratch/valve"
+"$mapgen" halflife "$scratch/hl/maps/h.bsp" >/dev/null
+expect 0 "wads: none found; missing: MIVO.wad" --info "$scratch/hl/maps/h.bsp"
+grep -qx "Warning: WAD MIVO.wad not found; its textures show their flat colour." "$scratch/err" || fail "no warning"
+"$mapgen" wad "$scratch/valve/mivo.wad" >/dev/null
+expect 0 "wads: MIVO.wad (1 textures used)" --info "$scratch/hl/maps/h.bsp"
+grep -q "^textures: 1 of 1 shown" "$scratch/out" || fail "--info: $(cat "$scratch/out")"
+"$mapgen" bspx "$scratch/x.bsp" >/dev/null
+expect 0 "light: coloured HDR (LIGHTING_E5BGR9), decoupled (DECOUPLED_LM)" --info "$scratch/x.bsp"
 # What a failing command under with_xvfb.sh left running ends with it.
 ! "$(dirname "$0")"/../../tools/with_xvfb.sh bash -c 'sleep 600 & echo $! >"$0"; exit 3' "$scratch/left" &&
   wait_for eval '! kill -0 "$(cat "$scratch/left")" 2>/dev/null' || fail "with_xvfb.sh: status 0, or a process left"

@@ -2,7 +2,9 @@
 // GAME/maps/m.bsp in a game folder that holds the game's palette, or when
 // it starts with "PACK" a pak, GAME/pak0.pak, opened as GAME/maps/start.bsp
 // so that the game folder's paks are searched. Where the input holds
-// "QLIT", the bytes from its last "QLIT" on lie beside the map as m.lit.
+// "QLIT", the bytes from its last "QLIT" on lie beside the map as m.lit;
+// before them, the bytes from the last "WAD2" or "WAD3" on are the WAD
+// GAME/mivo.wad, which a map's worldspawn may name.
 // Each is run through what the viewer runs on one: OpenMap, LoadLevel and,
 // when the level loads, the light pages filled, the textures expanded and
 // DrawLevel in every view (with no GL context current, GL ignores the
@@ -13,6 +15,7 @@
 // draw from for want of memory, which a file of this size never needs.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -71,11 +74,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const fs::path game = GameFolder();
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   const size_t lit = input.rfind("QLIT");
-  const std::string_view map = input.substr(0, lit), beside = lit == input.npos ? "" : input.substr(lit);
+  const std::string_view front = input.substr(0, lit), beside = lit == input.npos ? "" : input.substr(lit);
+  const size_t wad = std::max(front.rfind("WAD2") + 1, front.rfind("WAD3") + 1) - 1;  // npos + 1 is 0
+  const std::string_view map = front.substr(0, wad), wadFile = wad == front.npos ? "" : front.substr(wad);
   const bool isPak = map.starts_with("PACK");
-  for (const char* name : {"maps/m.bsp", "maps/m.lit", "pak0.pak"}) fs::remove(game / name);
+  for (const char* name : {"maps/m.bsp", "maps/m.lit", "pak0.pak", "mivo.wad"}) fs::remove(game / name);
   Write(game / (isPak ? "pak0.pak" : "maps/m.bsp"), map);
   if (!beside.empty()) Write(game / "maps" / "m.lit", beside);
+  if (!wadFile.empty()) Write(game / "mivo.wad", wadFile);
   shownMessages = 0;
   const std::string path = (game / "maps" / (isPak ? "start.bsp" : "m.bsp")).string();
   const int status = OpenMap(path.c_str()) != 0 ? 1 : LoadLevel();

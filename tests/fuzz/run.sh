@@ -23,6 +23,11 @@ for kind in demo room empty "grid 40" "--format bsp2 demo" "--format 2psb grid 4
   $build/tools/mapgen $kind "$seeds/${kind//[^a-z0-9]/}.bsp" >/dev/null
 done
 $build/tools/mapgen pak $seeds/demo.pak maps/start.bsp=$seeds/demo.bsp >/dev/null
+# A version 30 map naming mivo.wad, the WAD after it; a map lit through BSPX lumps.
+$build/tools/mapgen halflife $seeds/halflife.bsp >/dev/null
+$build/tools/mapgen wad $seeds/mivo.wad >/dev/null
+cat $seeds/mivo.wad >>$seeds/halflife.bsp && rm $seeds/mivo.wad
+$build/tools/mapgen bspx $seeds/bspx.bsp >/dev/null
 [[ -d "${MIVO_REAL_MAPS:-}" ]] && install -m 644 "$MIVO_REAL_MAPS"/*.bsp $seeds/
 # Inputs are cut to max_len: the big real maps still seed their header and
 # first lumps.
@@ -31,7 +36,7 @@ textSeconds=$(((seconds + 4) / 5))
 $build/tests/fuzz/fuzz_map -max_total_time="$((seconds - textSeconds))" -dict=tests/fuzz/map.dict \
   -max_len=32768 -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
   -artifact_prefix=$build/findings/ "$@" $build/corpus $seeds 2>&1 |
-  grep -v --line-buffered -E 'AddressSanitizer failed to allocate|^#[0-9]+.(NEW|REDUCE|pulse) ' ||
+  grep -v --line-buffered -E 'AddressSanitizer failed to allocate|^#[0-9]+.(NEW|REDUCE|pulse) |^Warning: WAD ' ||
   status=${PIPESTATUS[0]}
 # The text files: a trail, portals, and the real PRT2 files.
 text=$build/text-seeds

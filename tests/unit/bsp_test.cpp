@@ -276,15 +276,17 @@ TEST_F(Bsp, ColouredLightAndThePaletteAreFoundWhereTheGameKeepsThem) {
     EXPECT_EQ(OpenMap(path.c_str()) == 0 ? LoadLevel() : 1, 0) << path;
     return std::string(Level.light.source) + ", " + Level.paletteSource;
   };
-  // A .lit file: "QLIT", version 1, 3 bytes for each of the 4 samples; one
-  // cut short, one of another version and one that is no .lit are passed over.
+  // A .lit file: "QLIT", version 1, 3 bytes for each of the 4 samples (or
+  // 0x10001, 4 bytes of HDR); one cut short, one of another version and one
+  // that is no .lit are passed over.
   const std::string mono = "mono (the light lump), ", coloured = "coloured (.lit file), ";
   Bytes lit(20, 7);
   memcpy(lit.data(), "QLIT\1\0\0\0", 8);
-  Bytes cut = lit, version2 = lit, other = lit;
+  Bytes cut = lit, version2 = lit, other = lit, hdr(24, 7);
+  memcpy(hdr.data(), "QLIT\1\0\1\0", 8);
   cut.pop_back(), version2[4] = 2, other[3] = 'X';
   for (const auto& [file, outcome] :
-       {std::pair{lit, coloured}, {cut, mono}, {version2, mono}, {other, mono}}) {
+       {std::pair{lit, coloured}, {hdr, "coloured HDR (.lit file), "}, {cut, mono}, {version2, mono}, {other, mono}}) {
     WriteBspFile((dir / "mod/maps/m.lit").string(), file);
     EXPECT_EQ(load(map), outcome);
   }

@@ -2,8 +2,10 @@
 // shows of levels made for the case, and the key commands in the
 // program's own window, driven through its window procedure.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <array>
+#include <bit>
 #include <cmath>
 #include <filesystem>
 #include <functional>
@@ -238,6 +240,77 @@ TEST_F(Frame, ColouredLightFromVersion30AndFromABspxLump) {
   EXPECT_TRUE(Near(Show(wide, kLight, 137), 64, 64, 64));
 }
 
+// The wall's light laid out and ranged by BSPX lumps. Sample (i, j) holds
+// Value(i, j); the light-only view shows it where the layout puts it: at
+// s = 2^shift (smin + i) (x = 480 + 4 i for a shift of 2), or where the
+// matrix gives (i, j) (u = (608 - x) / 32, v = (z + 32) / 16: mirrored).
+// Damaged lumps show full bright (255), a decoupled face without light black.
+TEST_F(Frame, LightAtOtherSpacingsLayoutsAndRangesShowsEachSampleWhereItLies) {
+  const auto value = [](int i, int j) { return 30 + 5 * i + 2 * j; };
+  const auto grid = [&](int w, int h, int styles = 1) {
+    Bytes samples;
+    for (int k = 0; k < styles * w * h; ++k) samples.push_back(uint8_t(value(k % w, k / w % h)));
+    return samples;
+  };
+  const auto raw = [](std::vector<uint32_t> words, size_t bytes = 0) {
+    Bytes b(4 * words.size());
+    memcpy(b.data(), words.data(), b.size());
+    b.resize(bytes != 0 ? bytes : b.size());
+    return b;
+  };
+  const auto decoupled = [&](uint32_t sides, int32_t offset, float m00 = -1.0f / 32) {
+    return BspxLump{"DECOUPLED_LM", raw({sides, uint32_t(offset), std::bit_cast<uint32_t>(m00), 0, 0,
+                                         std::bit_cast<uint32_t>(19.0f), 0, 0,
+                                         std::bit_cast<uint32_t>(1.0f / 16), std::bit_cast<uint32_t>(2.0f)})};
+  };
+  const uint32_t hdr = 17u << 27 | 384u << 18 | 64u << 9 | 192u;  // 1.5, 0.5, 3.0 times 2^7 / 2^7
+  const std::string mono = "mono (the light lump)";
+  const struct {
+    const char* what;
+    std::vector<BspxLump> lumps;
+    Bytes lighting;
+    std::vector<std::array<float, 3>> at;  // map x, z; 0xRRGGBB shown there
+    std::string source;
+  } cases[] = {
+      {"LMSHIFT 2", {{"LMSHIFT", {2}}}, grid(33, 33),
+       {{544, 32, 142 * 0x10101}, {488, 32, 72 * 0x10101}, {600, 0, 196 * 0x10101}},
+       "mono, 2^2 units a sample (LMSHIFT)"},
+      {"LMSHIFT 5", {{"LMSHIFT", {5}}}, grid(5, 5), {{512, 32, 39 * 0x10101}, {576, 0, 47 * 0x10101}},
+       "mono, 2^5 units a sample (LMSHIFT)"},
+      {"decoupled", {decoupled(9 << 16 | 5, 0)}, grid(5, 9), {{576, 32, 43 * 0x10101}, {512, 0, 49 * 0x10101}},
+       "mono, decoupled (DECOUPLED_LM)"},
+      {"LMOFFSET past a block of 0, LMSTYLE of five styles",
+       {{"LMOFFSET", raw({81})}, {"LMSTYLE", {0, 1, 2, 3, 4, 255}}}, [] { Bytes b(81, 0); b.resize(6 * 81, 20); return b; }(),
+       {{544, 32, 100 * 0x10101}}, mono},
+      {"LMSTYLE16", {{"LMSTYLE16", raw({0xFFFF012C})}}, grid(9, 9), {{544, 32, 58 * 0x10101}}, mono},
+      {"HDR", {{"LIGHTING_E5BGR9", raw(std::vector<uint32_t>(81, hdr))}}, grid(9, 9), {{544, 32, 0xC040FF}},
+       "coloured HDR (LIGHTING_E5BGR9)"},
+      {"HDR of another size", {{"LIGHTING_E5BGR9", raw(std::vector<uint32_t>(80, hdr))}}, grid(9, 9),
+       {{544, 32, 58 * 0x10101}}, mono},
+      {"LMSHIFT of another size", {{"LMSHIFT", {4, 4}}}, grid(9, 9), {{544, 32, 0xFFFFFF}},
+       "mono, LMSHIFT damaged (faces full bright)"},
+      {"decoupled, NaN", {decoupled(9 << 16 | 5, 0, NAN)}, grid(5, 9), {{544, 32, 0xFFFFFF}}, ""},
+      {"decoupled, 0 wide", {decoupled(9 << 16, 0)}, grid(5, 9), {{544, 32, 0xFFFFFF}}, ""},
+      {"decoupled, 257 wide", {decoupled(1 << 16 | 257, 0)}, grid(257, 1), {{544, 32, 0xFFFFFF}}, ""},
+      {"decoupled, past the light", {decoupled(9 << 16 | 5, 1)}, grid(5, 9), {{544, 32, 0xFFFFFF}}, ""},
+      {"decoupled without light", {decoupled(0, -1)}, grid(5, 9), {{544, 32, 0}}, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    MapDraft map = LitWall();
+    map.lighting = c.lighting;
+    Show(WithBspx(BspBytes(map), c.lumps), kLight);
+    for (const auto& [x, z, rgb] : c.at) {
+      // 4.157 pixels a unit, 100 units ahead of the eye at (544, 288, 32).
+      const uint32_t got = PixelAt(int(320 + (x - 544) * 4.1569f), int(240 + (z - 32) * 4.1569f));
+      EXPECT_TRUE(Near(got, uint32_t(rgb) >> 16, uint32_t(rgb) >> 8 & 255, uint32_t(rgb) & 255)) << x << " " << z;
+    }
+    if (!c.source.empty()) {
+      EXPECT_EQ(Level.light.source, c.source);
+    }
+  }
+}
+
 TEST_F(Frame, DoorsShowOutsideTheFlatViewWhereTheirEntitiesPutThemAndTriggersNever) {
   MapDraft map;
   AddRect(map, {444, 588, -68}, {644, 588, 132}, Facing::kMinusY);  // the world: a far wall
@@ -360,6 +433,80 @@ TEST_F(Frame, TheTrailShowsOverEverythingAndPortalsWhereTheMapDoesNotHideThem) {
   Overlays = {true, false, -1};
   std::filesystem::remove(files + ".pts");
   std::filesystem::remove(files + ".prt");
+}
+
+// A version 30 map keeps its texture "Wall" outside, in the WADs its
+// worldspawn names by the author's paths: found by file name in any case,
+// in the game folder, then valve beside it, then the map's own folder; the
+// first WAD in the key's order that holds the name gives the texels. WADs
+// missing or damaged are named on stderr and passed over.
+TEST_F(Frame, TexturesStoredOutsideTheMapComeFromTheWadsItNames) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::path(testing::TempDir()) / ("mivo-wads-" + std::to_string(getpid()));
+  // A WAD3 whose texture "WALL" is all colour 1, (r, g, b) by its palette.
+  const auto wad = [](uint8_t r, uint8_t g, uint8_t b) {
+    Bytes palette(768, 0);
+    palette[3] = r, palette[4] = g, palette[5] = b;
+    return WadBytes({{"sky", 16, 16, Bytes(256, 0), palette}, {"WALL", 16, 16, Bytes(256, 1), palette}}, true);
+  };
+  const Bytes green = wad(10, 200, 30), yellow = wad(250, 240, 5);
+  const size_t wall = yellow.size() - 32;  // the directory ends with the wall's entry
+  const auto damaged = [&](size_t at, int32_t value) {
+    Bytes b = yellow;
+    memcpy(&b[at], &value, 4);
+    return b;
+  };
+  MapDraft map = LitWall();
+  map.texInfos[0] = BspTexInfo{{0.25f, 0, 0, 0}, {0, 0, 0.25f, 0}, 0, 0};
+  map.version = 30;
+  map.lighting.clear();
+  map.entities = R"({"classname" "worldspawn" "wad" "\sierra\valve\Other.wad; C:\Sierra\Valve\HALFLIFE.WAD;"})";
+  map.rawLumps[kTexturesLump] = MiptexLump({{"Wall", 16, 16, {}, {}}});
+  const std::string notFound = "WAD Other.wad not found", isDamaged = "other.wad is damaged";
+  const struct {
+    const char* what;
+    std::vector<std::pair<std::string, Bytes>> files;
+    uint32_t shown;
+    std::string said;
+  } cases[] = {
+      {"none found", {}, 0x009031, notFound},
+      {"in valve", {{"valve/halflife.wad", green}}, 0x0AC81E, notFound},
+      {"the key's order", {{"valve/halflife.wad", green}, {"mod/other.wad", yellow}}, 0xFAF005, ""},
+      {"the game folder first", {{"mod/OTHER.WAD", yellow}, {"mod/maps/other.wad", green}}, 0xFAF005, ""},
+      {"the map's folder", {{"mod/maps/other.wad", yellow}}, 0xFAF005, ""},
+      {"not a WAD", {{"valve/halflife.wad", green}, {"mod/other.wad", damaged(0, 0x31444157)}}, 0x0AC81E, isDamaged},
+      {"count below 0", {{"valve/halflife.wad", green}, {"mod/other.wad", damaged(4, -1)}}, 0x0AC81E, isDamaged},
+      {"directory past the end", {{"valve/halflife.wad", green}, {"mod/other.wad", damaged(8, int32_t(wall))}},
+       0x0AC81E, isDamaged},
+      {"entry at -1", {{"valve/halflife.wad", green}, {"mod/other.wad", damaged(wall, -1)}}, 0x0AC81E, isDamaged},
+      {"entry past the end", {{"valve/halflife.wad", green}, {"mod/other.wad", damaged(wall + 4, int32_t(wall))}},
+       0x0AC81E, isDamaged},
+      {"compressed", {{"valve/halflife.wad", green}, {"mod/other.wad", damaged(wall + 12, 0x143)}}, 0x0AC81E, ""},
+      {"level 0 past its entry", {{"mod/other.wad", damaged(wall + 4, 100)}}, 0x009031, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(dir);
+    for (const char* folder : {"mod/maps", "valve"}) fs::create_directories(dir / folder);
+    WriteBspFile((dir / "mod/maps/h.bsp").string(), BspBytes(map));
+    for (const auto& [name, bytes] : c.files) WriteBspFile((dir / name).string(), bytes);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(Show((dir / "mod/maps/h.bsp").string(), kTexels), c.shown);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find(c.said), std::string::npos) << said;
+  }
+  // A map in a pak: the pak's folder is its game folder. A version 29 map:
+  // WAD2 textures take the game's palette.
+  WriteBspFile((dir / "mod/pak0.pak").string(), PakBytes({{"maps/p.bsp", BspBytes(map)}}));
+  WriteBspFile((dir / "mod/other.wad").string(), yellow);
+  EXPECT_EQ(Show((dir / "mod/pak0.pak/maps/p.bsp").string(), kTexels), 0xFAF005u);
+  map.version = 29;
+  WriteBspFile((dir / "mod/maps/h.bsp").string(), BspBytes(map));
+  WriteBspFile((dir / "mod/other.wad").string(), WadBytes({{"wall", 16, 16, Bytes(256, 1), {}}}, false));
+  fs::create_directories(dir / "mod/gfx");
+  WriteBspFile((dir / "mod/gfx/palette.lmp").string(), Bytes(768, 9));
+  EXPECT_EQ(Show((dir / "mod/maps/h.bsp").string(), kTexels), 0x090909u);
+  fs::remove_all(dir);
 }
 
 TEST_F(Frame, OnlyWhatTheCamerasLeafSeesIsDrawnAndEverythingWhenTheTreeCannotBeTrusted) {
