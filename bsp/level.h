@@ -67,6 +67,8 @@ struct Texture {
   char name[17];
   int width;   // of what is kept: a sky keeps only its right half
   int height;
+  uint32_t fileWidth;   // as its header gives them; 0 when it has none
+  uint32_t fileHeight;
   std::vector<uint8_t> texels;   // RGB, row by row
   std::vector<uint8_t> brights;  // RGBA: full-bright texels opaque, the rest clear; empty if none
 };
@@ -93,7 +95,8 @@ struct TreeLeaf {
   uint32_t visFrame;
 };
 struct Tree {
-  bool trusted;
+  bool sound;    // every index checked: the tree can be walked, with or without visibility
+  bool trusted;  // sound, with visibility data
   int32_t headNode;
   uint32_t visLeafCount;
   std::vector<BspPlane> planes;
@@ -125,6 +128,9 @@ struct Level {
   Corners corners;
   std::vector<BspModel> models;
   std::vector<BrushEntity> brushes;  // those whose model's faces are sound
+  std::vector<Entity> entities;      // every entity of the lump, with all its keys
+  std::vector<PointEntity> points;   // the entities placed at a point, for their markers
+  std::vector<BrushEntity> triggers; // brush entities the game never shows
   LightData light;
   std::vector<Texture> textures;  // one per entry of the textures lump's directory
   std::string paletteSource;      // for --info; empty when none was found

@@ -87,6 +87,8 @@ void ReadTextures() {
     memcpy(&header, lump.data() + offset, sizeof header);
     memcpy(texture.name, header.name, 16);
     texture.name[16] = '\0';
+    texture.fileWidth = header.width;
+    texture.fileHeight = header.height;
     const uint64_t size = uint64_t(header.width) * header.height;
     const uint64_t start = uint64_t(offset) + header.offsets[0];
     if (header.width == 0 || header.height == 0 || header.width > kMaxTextureSide ||

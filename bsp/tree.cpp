@@ -52,16 +52,13 @@ void ReadRecords() {
   Level.tree.marks.assign(marks.begin(), marks.end());
 }
 
-// Every index the walk follows: planes, children (each node reached once
+// Every index a walk follows: planes, children (each node reached once
 // from the head node, so no loops), each leaf's run of faces, and those
 // faces, which must be the world's. Sets the parents the walk marks up.
 bool TreeIsSound() {
   Tree& tree = Level.tree;
   const int64_t nodeCount = int64_t(tree.nodes.size()), leafCount = int64_t(tree.leaves.size());
-  if (tree.visibility.empty() || tree.headNode < 0 || tree.headNode >= nodeCount ||
-      int64_t(tree.visLeafCount) >= leafCount) {
-    return false;
-  }
+  if (tree.headNode < 0 || tree.headNode >= nodeCount) return false;
   const int64_t firstFace = Level.worldModel.faceStart;
   const int64_t lastFace = firstFace + Level.worldModel.faceTotal;
   std::vector<uint8_t> reached(size_t(nodeCount), 0);
@@ -111,7 +108,9 @@ void ReadTree() {
   ReadLumpBytes(kVisibilityLump, &tree.visibility);
   tree.headNode = Level.worldModel.headNodes[0];
   tree.visLeafCount = uint32_t(std::max(Level.worldModel.visLeafCount, 0));
-  tree.trusted = TreeIsSound();
+  tree.sound = TreeIsSound();
+  tree.trusted = tree.sound && !tree.visibility.empty() &&
+                 int64_t{tree.visLeafCount} < int64_t(tree.leaves.size());
 }
 
 int DecodeVisibility(const TreeLeaf& leaf, std::vector<uint8_t>* row) {

@@ -1,8 +1,9 @@
 // The world model's tree, its leaves' faces and which leaves see which,
 // decoded from any of the three formats into Level.tree. Data that fails
-// the check (a child, plane or face out of range, a loop in the tree) or a
-// map without visibility data leaves the tree untrusted: the views then
-// draw everything.
+// the check (a child, plane or face out of range, a loop in the tree)
+// leaves the tree unsound; that, or a map without visibility data, leaves
+// it untrusted: the views then draw everything. A sound tree still serves
+// to find the leaf at a point and what a ray meets.
 #pragma once
 
 #include <cstdint>
