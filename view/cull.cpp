@@ -157,11 +157,14 @@ void Walk(const Frustum& frustum, const float eye[3], bool useSet) {
         !BoxInView(frustum, leaf.mins, leaf.maxs, 1)) {
       continue;
     }
+    ++List.leaves;
     for (uint32_t m = 0; m < leaf.markCount; ++m) AddFaceFacing(tree.marks[leaf.firstMark + m], eye, frustum);
   }
 }
 
 }  // namespace
+
+int64_t LeafAt(const float point[3]) { return Level.tree.sound ? LeafOf(point) : -1; }
 
 void ResetCulling() {
   MarkedLeaf = -1;
@@ -171,6 +174,7 @@ void ResetCulling() {
 const DrawList& CollectFaces(bool wireframe) {
   ++Frame;
   List.world.clear();
+  List.leaves = 0;
   List.brushes.assign(Level.brushes.size(), 1);
   float eye[3];
   const Frustum frustum = ViewFrustum(eye);

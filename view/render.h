@@ -17,6 +17,7 @@ void PlaceCamera();
 // Clears the frame and draws the view on show (see views.h): in the flat
 // view of version 29/30 maps every face of the world model as one flat
 // polygon; in every other view the faces the camera can see, with the brush
-// entities beside the world outside the flat view. Trusts the level:
-// LoadLevel has checked every reference.
+// entities beside the world outside the flat view; then what the overlays
+// are asked to show. Trusts the level: LoadLevel has checked every
+// reference.
 void DrawLevel();
