@@ -3,6 +3,7 @@
 // the one GUI thread, inside window messages.
 #include "app/app.h"
 
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -17,6 +18,8 @@
 #include "bsp/pak.h"
 #include "platform/gl.h"
 #include "app/commands.h"
+#include "view/camera.h"
+#include "view/overlay.h"
 #include "view/render.h"
 #include "view/upload.h"
 
@@ -77,6 +80,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     MessageBoxA(nullptr, "Error creating the main window (no display?)", nullptr, MB_OK);
     return 1;
   }
+  if (StartPos.given && !ended) SetCamera(StartPos.origin, StartPos.yaw, StartPos.pitch);
   for (const char* key = StartKeys; *key != '\0' && !ended; ++key) {
     OnKey(window, static_cast<unsigned char>(*key));
   }
@@ -102,6 +106,8 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
       Shutdown();
       return 0;
     case WM_SIZE:
+      Overlay.clientWidth = LOWORD(static_cast<ULONG_PTR>(lParam));
+      Overlay.clientHeight = HIWORD(static_cast<ULONG_PTR>(lParam));
       if (!ended) SetupProjection();
       return 0;
     case WM_PAINT:
@@ -193,6 +199,11 @@ int ReplaceMap(HWND window, const char* path, int how) {
   if (loaded || (how & kQuietFailure) == 0) InvalidateRect(window, nullptr, FALSE);
   if (!loaded) return 1;
   UploadLevel();
+  if ((how & kKeepView) != 0) {
+    KeepPickIfStillThere();
+  } else {
+    Overlay.pick = {};
+  }
   Shown.path = wanted;
   // The same file as before is watched from how it was before this load,
   // so a change while it loaded still counts.
@@ -206,8 +217,10 @@ int ReplaceMap(HWND window, const char* path, int how) {
 }
 
 void OnPaint(HWND window) {
+  const auto start = std::chrono::steady_clock::now();
   DrawLevel();
   SwapBuffers(DeviceContext);
+  NoteFrameTime(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
   ValidateRect(window, nullptr);
 }
 
