@@ -303,6 +303,24 @@ TEST_F(Frame, APickIsTheNearestFaceOrMarkerTheViewShowsUnderThePixel) {
             (std::vector<std::string>{"entity 2", "\"classname\" \"item_shells\"", "\"origin\" \"534 360 22\""}));
 }
 
+// A trigger's box outlined, with the markers: its front corners stand 150
+// units ahead, 50 to the left and the right, at pixels 181 and 458.
+TEST_F(Frame, TriggersAreOutlinedInGreyWithTheMarkers) {
+  MapDraft map = PickingMap();
+  map.models.push_back(BspModel{{494, 438, 12}, {594, 488, 52}, {}, {}, 0, 0, 0});
+  map.entities += R"({"classname" "trigger_multiple" "model" "*2"})";
+  const Bytes bytes = BspBytes(map);
+  for (bool markers : {false, true}) {
+    Overlay.markers = markers;
+    const std::vector<uint32_t> frame = (Show(bytes, kFlat), Frame640());
+    for (int x : {181, 458}) {
+      int grey = 0;
+      for (int dx = -1; dx <= 1; ++dx) grey += Near(frame[240 * 640 + size_t(x + dx)], 153, 153, 153, 1);
+      EXPECT_EQ(grey > 0, markers) << x;
+    }
+  }
+}
+
 // Where the light of a face comes from, and the rest of the panel, for the
 // lit wall and its variants.
 TEST_F(Frame, ThePanelListsAFacesRecordAndWhereItsLightComesFrom) {
