@@ -162,7 +162,9 @@ std::vector<std::string> EntityLines(const PointEntity& point) {
   constexpr size_t kMostPairs = 30;
   for (size_t i = 0; i < entity.pairs.size() && i < kMostPairs; ++i) {
     const EntityPair& pair = entity.pairs[i];
-    lines.push_back("\"" + pair.key.substr(0, 40) + "\" \"" + pair.value.substr(0, 80) + "\"");
+    std::string line = "\"";
+    line.append(pair.key, 0, 40).append("\" \"").append(pair.value, 0, 80).append("\"");
+    lines.push_back(line);
   }
   if (entity.pairs.size() > kMostPairs) lines.push_back(Format("... %zu more", entity.pairs.size() - kMostPairs));
   return lines;
@@ -181,7 +183,8 @@ std::string PositionText() {
     std::string number = Format("%.2f", double(values[i]));
     // Rounding leaves no minus on zero, and a full turn is none.
     if (number == "-0.00" || (i == 3 && number == "360.00")) number = "0.00";
-    text += (i > 0 ? " " : "") + number;
+    if (i > 0) text += ' ';
+    text += number;
   }
   return text;
 }
