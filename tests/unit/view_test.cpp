@@ -907,6 +907,14 @@ TEST_F(Keys, ClicksPickWhatLiesUnderThePointerAndDragsDoNot) {
     }
   }
   MainWindow.height = 480;
+  // A reload keeps a pick whose face is still there; another map clears it.
+  for (uint32_t face : {5u, 100000u}) {
+    Overlay.pick = {kFacePicked, face, 0};
+    ReloadMap(window);
+    EXPECT_EQ(Overlay.pick.kind, face == 5 ? kFacePicked : kNothingPicked) << face;
+  }
+  ReplaceMap(window, MIVO_DEMO_MAP, kFreshView);
+  EXPECT_EQ(Overlay.pick.kind, kNothingPicked);
   Overlay = {};
 }
 
