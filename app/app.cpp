@@ -3,6 +3,7 @@
 // the one GUI thread, inside window messages.
 #include "app/app.h"
 
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -19,6 +20,8 @@
 #include "platform/gl.h"
 #include "app/commands.h"
 #include "view/overlays.h"
+#include "view/camera.h"
+#include "view/inspect.h"
 #include "view/render.h"
 #include "view/upload.h"
 
@@ -104,6 +107,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     MessageBoxA(nullptr, "Error creating the main window (no display?)", nullptr, MB_OK);
     return 1;
   }
+  if (StartPos.given && !ended) SetCamera(StartPos.origin, StartPos.yaw, StartPos.pitch);
   for (const char* key = StartKeys; *key != '\0' && !ended; ++key) {
     OnKey(window, static_cast<unsigned char>(*key));
   }
@@ -129,6 +133,8 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
       Shutdown();
       return 0;
     case WM_SIZE:
+      Inspect.clientWidth = LOWORD(static_cast<ULONG_PTR>(lParam));
+      Inspect.clientHeight = HIWORD(static_cast<ULONG_PTR>(lParam));
       if (!ended) SetupProjection();
       return 0;
     case WM_PAINT:
@@ -222,6 +228,11 @@ int ReplaceMap(HWND window, const char* path, int how) {
   if (loaded || (how & kQuietFailure) == 0) InvalidateRect(window, nullptr, FALSE);
   if (!loaded) return 1;
   UploadLevel();
+  if ((how & kKeepView) != 0) {
+    KeepPickIfStillThere();
+  } else {
+    Inspect.pick = {};
+  }
   Shown.path = wanted;
   // The same file as before is watched from how it was before this load,
   // so a change while it loaded still counts.
@@ -238,8 +249,10 @@ int ReplaceMap(HWND window, const char* path, int how) {
 }
 
 void OnPaint(HWND window) {
+  const auto start = std::chrono::steady_clock::now();
   DrawLevel();
   SwapBuffers(DeviceContext);
+  NoteFrameTime(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
   ValidateRect(window, nullptr);
 }
 

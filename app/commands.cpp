@@ -7,16 +7,23 @@
 #include <utility>
 
 #include "app/app.h"
+#include "app/clipboard.h"
 #include "view/camera.h"
 #include "view/overlays.h"
+#include "view/inspect.h"
 
 namespace {
 
-// A drag with the left button, begun in the window: where the mouse was last.
+// A drag with the left button, begun in the window: where the mouse was
+// last, and where the button went down. Until the mouse goes more than 3
+// pixels from there, letting go is a click.
 struct Drag {
   bool active;
   int x, y;
+  int downX, downY;
+  bool moved;
 };
+constexpr int kClickSlack = 3;
 Drag Dragging;
 
 int WheelDelta;  // what the wheel turned short of a notch
@@ -39,6 +46,15 @@ void OnKey(HWND window, int character) {
     case 'R':
       ReloadMap(window);  // repaints when it has something new to show
       return;
+    case 3:  // Ctrl+C
+      CopyText(window, PositionText());
+      return;
+    case 'I':
+      Inspect.numbers = !Inspect.numbers;
+      break;
+    case 'E':
+      Inspect.markers = !Inspect.markers;
+      break;
     case 'K':
       Overlays.trail = !Overlays.trail;
       break;
@@ -71,16 +87,27 @@ void OnMouse(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   const int y = static_cast<int16_t>(HIWORD(static_cast<ULONG_PTR>(lParam)));
   switch (message) {
     case WM_LBUTTONDOWN:
-      Dragging = {true, x, y};
+      Dragging = {true, x, y, x, y, false};
       SetCapture(window);  // the drag goes on beyond the window's edge
       return;
-    case WM_LBUTTONUP:
+    case WM_LBUTTONUP: {
+      const bool click = Dragging.active && !Dragging.moved && std::abs(x - Dragging.downX) <= kClickSlack &&
+                         std::abs(y - Dragging.downY) <= kClickSlack;
       if (Dragging.active) ReleaseCapture();
       Dragging.active = false;
-      return;
+      if (!click) return;
+      // The picture fills 640 x 480 from the client area's lower left.
+      RECT client;
+      GetClientRect(window, &client);
+      Inspect.pick = PickAt(x, client.bottom - 1 - y, Inspect.markers);
+      break;
+    }
     case WM_MOUSEMOVE: {
       // A button let go elsewhere ends the drag too.
       if ((wParam & MK_LBUTTON) == 0) Dragging.active = false;
+      if (std::abs(x - Dragging.downX) > kClickSlack || std::abs(y - Dragging.downY) > kClickSlack) {
+        Dragging.moved = true;
+      }
       if (!Dragging.active || (x == Dragging.x && y == Dragging.y)) return;
       DragCamera(x - std::exchange(Dragging.x, x), y - std::exchange(Dragging.y, y));
       break;

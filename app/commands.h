@@ -8,8 +8,8 @@
 #include "platform/win32.h"
 
 // Runs the command of one typed character and asks for a repaint after any
-// command but Esc; characters without a command do nothing. Letters work in
-// either case.
+// command but Esc and Ctrl+C (3, which copies the camera's position);
+// characters without a command do nothing. Letters work in either case.
 void OnKey(HWND window, int character);
 
 // The arrow keys, Page Up and Page Down (WM_KEYDOWN): the commands of 8, 2,
@@ -17,7 +17,9 @@ void OnKey(HWND window, int character);
 void OnKeyDown(HWND window, WPARAM key);
 
 // WM_LBUTTONDOWN, WM_LBUTTONUP, WM_MOUSEMOVE and WM_MOUSEWHEEL: a drag with
-// the left button turns (1/16 degree a pixel) and tilts the view; each notch
-// of the wheel moves as 8 (away from the user) or 2 does. Asks for a repaint
-// when the view changed.
+// the left button turns (1/16 degree a pixel) and tilts the view; a press
+// and release that never strays more than 3 pixels is a click, which picks
+// what lies under the pointer (nothing clears the pick); each notch of the
+// wheel moves as 8 (away from the user) or 2 does. Asks for a repaint when
+// the view changed.
 void OnMouse(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

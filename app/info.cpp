@@ -82,6 +82,11 @@ int PrintInfo(const char* path) {
   if (LoadLevel() != 0) return 1;
   printf("world model: %d faces\nreferences: all sound\n", Level.worldModel.faceTotal);
   printf("brush entities: %zu shown in every view but flat\n", Level.brushes.size());
+  int families[kOtherFamily + 1] = {};
+  for (const PointEntity& point : Level.points) ++families[point.family];
+  printf("point entities: %zu (%d lights, %d monsters, %d items, %d others)\n", Level.points.size(),
+         families[kLightFamily], families[kMonsterFamily], families[kItemFamily],
+         families[kStartFamily] + families[kOtherFamily]);
   printf("light: %s\n", Level.light.source.empty() ? "none (unlit)" : Level.light.source.c_str());
   printf("textures: %d of %d shown\n", Level.texturesShown, Level.textureEntryCount);
   if (!Level.wads.empty()) {

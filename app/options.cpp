@@ -3,7 +3,9 @@
 // set the globals the start-up reads, for the window and the picture alike.
 #include "app/options.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -25,12 +27,13 @@ const char* StartKeys = "";
 const char* ShotPath = nullptr;
 int ShotSize = 0;
 bool WatchMap = true;
+StartPosition StartPos = {};
 
 namespace {
 
 const char kUsage[] =
-    "Usage: %s [--view VIEW] [--keys KEYS] [--portals] [--no-watch] [MAP]\n"
-    "       %s --shot OUT.png [--view VIEW] [--keys KEYS] [--portals] [--size N] [MAP]\n"
+    "Usage: %s [--view VIEW] [--pos POSITION] [--keys KEYS] [--portals] [--no-watch] [MAP]\n"
+    "       %s --shot OUT.png [--view VIEW] [--pos POSITION] [--keys KEYS] [--portals] [--size N] [MAP]\n"
     "       %s --info MAP|PAK\n"
     "Shows a Quake map (BSP version 29 or 30, BSP2 or 2PSB) in a window; MAP\n"
     "defaults to /QUAKE/ID1/MAPS/start.bsp. MAP may also be DIR/pak0.pak/maps/NAME.bsp\n"
@@ -59,6 +62,11 @@ const char kUsage[] =
     "                light on them), light (the light alone), texels (textures,\n"
     "                unlit) or game (textures and light)\n"
     "  --portals     start with the portals shown\n"
+    "  --pos POSITION\n"
+    "                X Y Z [YAW [PITCH]]: start with the eye at map point X Y Z,\n"
+    "                turned YAW degrees from +x towards +y (as an entity's angle)\n"
+    "                and looking PITCH degrees up (at most 89), both 0 unless given,\n"
+    "                before --keys. The I line and Ctrl+C give these numbers.\n"
     "\n"
     "Keys (key pad with Num Lock on, or the same characters typed):\n"
     "  8 / 2    forward / back       4 / 6    turn left / right\n"
@@ -68,9 +76,13 @@ const char kUsage[] =
     "  K        leak trail on / off  P        portals on / off\n"
     "  N / B    to the leak trail's next / previous point, facing along it\n"
     "  R        reload the map       Esc      quit\n"
+    "  I        the numbers line     E        entity markers\n"
+    "  Ctrl+C   copy the camera's X Y Z YAW PITCH, as --pos takes them\n"
     "  F12      save the picture as mivo0000.png, mivo0001.png, ...\n"
     "The arrow keys move as 8, 2, 4 and 6; Page Up and Page Down as + and -.\n"
-    "Drag with the left button to turn and look up or down; the wheel moves.\n";
+    "Drag with the left button to turn and look up or down; the wheel moves.\n"
+    "A click picks the face or marker under the pointer and lists what it is;\n"
+    "a click on nothing clears it.\n";
 
 void PrintUsage([[maybe_unused]] FILE* stream, const char* program) {
 #ifdef _WIN32
@@ -81,6 +93,24 @@ void PrintUsage([[maybe_unused]] FILE* stream, const char* program) {
 #else
   fprintf(stream, kUsage, program, program, program);
 #endif
+}
+
+// A finite number, nothing else.
+bool ReadNumber(const char* text, float* number) {
+  char* end = nullptr;
+  *number = strtof(text, &end);
+  return end != text && *end == '\0' && std::isfinite(*number);
+}
+
+// A --pos: three to five numbers.
+bool ReadPosition(char** values) {
+  float numbers[5] = {};
+  int count = 0;
+  for (; values[count] != nullptr; ++count) {
+    if (!ReadNumber(values[count], &numbers[count])) return false;
+  }
+  StartPos = {true, {numbers[0], numbers[1], numbers[2]}, numbers[3], numbers[4]};
+  return count >= 3;
 }
 
 // A --size: a whole number from 1 up.
@@ -95,12 +125,14 @@ bool ReadSize(char** values) {
 
 // The options of the window and the picture, each given at most once. Each
 // takes `values` arguments after its name, none of which may be an option's
-// name (`--shot --no-watch` is a mistake, not a picture named --no-watch);
-// `take` checks and keeps them.
+// name (`--shot --no-watch` is a mistake, not a picture named --no-watch),
+// and then, up to `most` in all, those that follow while they are numbers;
+// `take` checks and keeps them, given them in a list that ends with null.
 struct Option {
   const char* name;
   int values;
   bool (*take)(char** values);
+  int most = 0;
 };
 const Option kOptions[] = {
     {"--shot", 1, [](char** v) { return *(ShotPath = v[0]) != '\0'; }},
@@ -108,6 +140,7 @@ const Option kOptions[] = {
     {"--keys", 1, [](char** v) { return strchr(StartKeys = v[0], 27) == nullptr; }},
     {"--size", 1, ReadSize},
     {"--view", 1, [](char** v) { return ParseViewName(v[0], &View) == 0; }},
+    {"--pos", 3, ReadPosition, 5},
     {"--no-watch", 0, [](char**) {
        WatchMap = false;
        return true;
@@ -164,9 +197,16 @@ int ParseArguments(int argc, char** argv) {
     for (int v = 1; v <= option->values; ++v) {
       if (IsOptionName(argv[i + v])) return usage();
     }
-    if (!option->take(argv + i + 1)) return usage();
+    int count = option->values;
+    float number;
+    while (count < option->most && i + count + 1 < argc && ReadNumber(argv[i + count + 1], &number)) {
+      ++count;
+    }
+    char* values[8] = {};
+    std::copy(argv + i + 1, argv + i + 1 + count, values);
+    if (!option->take(values)) return usage();
     seen = true;
-    i += option->values;
+    i += count;
   }
   if (ShotSize != 0 && ShotPath == nullptr) return usage();  // a size is for a picture
   if (path != nullptr) MapPath = path;

@@ -16,6 +16,16 @@ extern const char* ShotPath;
 // --size: the picture shrunk to fit ShotSize x ShotSize; 0 keeps 640 x 480.
 extern int ShotSize;
 
+// --pos X Y Z [YAW [PITCH]]: where the camera starts, in map units and
+// degrees (yaw as an entity's angle, pitch up), in place of the player start.
+struct StartPosition {
+  bool given;
+  float origin[3];
+  float yaw;    // 0 unless given
+  float pitch;  // 0 unless given
+};
+extern StartPosition StartPos;
+
 // Whether the map on show is reloaded when its file changes: unless
 // --no-watch is given.
 extern bool WatchMap;

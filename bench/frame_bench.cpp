@@ -2,7 +2,10 @@
 // DrawLevel, then glFinish so the time covers the rasterising as well as the
 // sending. Every map is timed in the flat view from its start as the viewer
 // draws it (Frame/MAP); the maps worth it also in every other view, with and
-// without culling, and turned around (Frame<View>[Unculled][Turned]/MAP).
+// without culling, and turned around (Frame<View>[Unculled][Turned]/MAP),
+// and in the flat view with the numbers line and a pick's outline and panel
+// (FramePanel/MAP). A pick on them (Pick/MAP) is timed against trying every
+// world face (PickEveryFace/MAP).
 // The first frame drawn in the process also pays for llvmpipe compiling its
 // shaders; it is timed once on its own and kept out of the per-frame figures.
 #include <benchmark/benchmark.h>
@@ -17,6 +20,8 @@
 #include "tests/unit/support.h"
 #include "view/camera.h"
 #include "view/cull.h"
+#include "view/inspect.h"
+#include "view/pick.h"
 #include "view/render.h"
 #include "view/upload.h"
 #include "view/views.h"
@@ -54,6 +59,8 @@ void Frame(benchmark::State& state, const BenchMap* map) {
   // Turned around: for the grids, every corner goes through the vertex
   // stage and is clipped, and no pixel is drawn.
   if (state.range(2) != 0) TurnCamera(180.0f);
+  // The numbers line and the panel of the face at the centre.
+  if (state.range(3) != 0) Inspect = {true, false, PickAt(320, 240, false)};
   DrawLevel();
   glFinish();
   for (auto _ : state) {
@@ -62,8 +69,27 @@ void Frame(benchmark::State& state, const BenchMap* map) {
   }
   const bool loop = !map->wide && IsFlatView();
   state.counters["faces"] = loop ? map->worldFaces : double(CollectFaces(false).world.size());
+  Inspect = {};
   View = kViews[0].view;
   CullFaces = true;
+  ForgetMap();
+}
+
+// One pick from the start, at pixels spread over the picture, the markers
+// shown; arg 0: every world face tried instead of the walk along the tree.
+void PickBench(benchmark::State& state, const BenchMap* map) {
+  if (ShowMap(*map) != 0) {
+    state.SkipWithError("the map does not load");
+    return;
+  }
+  if (state.range(0) == 0) Level.tree.sound = false;
+  int i = 0, hits = 0;
+  for (auto _ : state) {
+    const Pick pick = PickAt(40 + 80 * (i % 8), 30 + 60 * (i / 8 % 8), true);
+    hits += pick.kind != kNothingPicked;
+    ++i;
+  }
+  state.counters["hit"] = double(hits) / i;
   ForgetMap();
 }
 
@@ -86,9 +112,10 @@ std::string Name(int view, bool culled, bool turned, const BenchMap& map) {
   return name + "/" + map.name;
 }
 
-void Register(const BenchMap& map, int view, bool culled, bool turned) {
-  benchmark::RegisterBenchmark(Name(view, culled, turned, map).c_str(), Frame, &map)
-      ->Args({view, culled ? 1 : 0, turned ? 1 : 0})
+void Register(const BenchMap& map, int view, bool culled, bool turned, bool panel = false) {
+  const std::string name = panel ? "FramePanel/" + map.name : Name(view, culled, turned, map);
+  benchmark::RegisterBenchmark(name.c_str(), Frame, &map)
+      ->Args({view, culled ? 1 : 0, turned ? 1 : 0, panel ? 1 : 0})
       ->UseRealTime()
       ->Unit(benchmark::kMillisecond);
 }
@@ -114,6 +141,17 @@ void PrintSummary(const std::vector<BenchMap>& maps, const MedianReporter& repor
       }
       printf("\n");
     }
+  }
+  printf("\nThe numbers line and a panel, flat view from the start (ms): without, with; "
+         "a pick along the tree, trying every face\n");
+  for (const BenchMap& map : maps) {
+    const auto* without = reporter.Find("Frame/" + map.name);
+    const auto* with = reporter.Find("FramePanel/" + map.name);
+    const auto* pick = reporter.Find("Pick/" + map.name);
+    const auto* every = reporter.Find("PickEveryFace/" + map.name);
+    if (without == nullptr || with == nullptr || pick == nullptr || every == nullptr) continue;
+    printf("%-24s %9.3f %9.3f %9.4f %9.4f\n", map.name.c_str(), without->realMs, with->realMs,
+           pick->realMs, every->realMs);
   }
   printf("\nMemory built at load (MB): surfaces and corners, light pages, textures\n");
   for (const BenchMap& map : maps) {
@@ -146,6 +184,13 @@ int main(int argc, char** argv) {
     Register(map, 0, true, false);
     if (map.wide && !map.views) Register(map, 0, true, true);
     if (!map.views) continue;
+    Register(map, 0, true, false, true);
+    for (int tree : {1, 0}) {
+      benchmark::RegisterBenchmark(((tree ? "Pick/" : "PickEveryFace/") + map.name).c_str(), PickBench, &map)
+          ->Arg(tree)
+          ->UseRealTime()
+          ->Unit(benchmark::kMillisecond);
+    }
     for (int view = 0; view < int(std::size(kViews)); ++view) {
       for (bool turned : {false, true}) {
         for (bool culled : {true, false}) {

@@ -4,6 +4,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
 
 struct PlayerStart {
@@ -12,15 +14,51 @@ struct PlayerStart {
   float angle;      // yaw in degrees: 0 looks along +x, 90 along +y
 };
 
+// One entity's pairs, in the order the lump gives them.
+struct EntityPair {
+  std::string key;
+  std::string value;
+};
+struct Entity {
+  std::vector<EntityPair> pairs;
+};
+
+// The value of `key` in `entity`, or null when it has none. A key given
+// twice counts with its last value, as the game reads it.
+const char* ValueOf(const Entity& entity, std::string_view key);
+
 // An entity that places a brush model of the map: a door, a lift, a button.
 struct BrushEntity {
   uint32_t model;   // 1 or more: "*N"
   float origin[3];  // where the model's faces are moved to; 0 0 0 when not given
+  uint32_t entity;  // into MapEntities::entities
+};
+
+// What an entity placed at a point is, for its marker's colour and box.
+enum EntityFamily : uint8_t {
+  kLightFamily,    // light*
+  kMonsterFamily,  // monster_*
+  kItemFamily,     // item_*, weapon_*
+  kStartFamily,    // info_player_*, info_teleport_destination
+  kOtherFamily,    // triggers and everything else
+};
+
+// An entity with an origin and no model (worldspawn aside): a monster, an
+// item, a light. Its marker is the box [origin + mins, origin + maxs].
+struct PointEntity {
+  uint32_t entity;  // into MapEntities::entities
+  EntityFamily family;
+  float origin[3];
+  float mins[3];
+  float maxs[3];
 };
 
 struct MapEntities {
   PlayerStart start;
+  std::vector<Entity> entities;  // every entity the lump holds whole, in order
   std::vector<BrushEntity> brushes;
+  std::vector<BrushEntity> triggers;  // brush entities the game never shows
+  std::vector<PointEntity> points;
 };
 
 // Reads `text` (`length` bytes, with or without a terminating zero) once,
@@ -30,7 +68,10 @@ struct MapEntities {
 //   angle, or one that is not a number, is 0.
 // - brushes: every entity whose "model" is "*N" for a whole N from 1 to
 //   `modelCount` - 1, in order, except triggers (a classname starting with
-//   "trigger_"), which the game never shows. A malformed origin is 0 0 0.
+//   "trigger_"), which the game never shows and which go to `triggers`. A
+//   malformed origin is 0 0 0.
+// - points: every entity with no "model" whose origin is three numbers,
+//   but worldspawn.
 MapEntities ReadMapEntities(const char* text, size_t length, uint32_t modelCount);
 
 // ReadMapEntities' start alone.

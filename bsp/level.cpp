@@ -155,6 +155,9 @@ void ReleaseViewData() {
   Level.corners = {};
   Level.models = {};
   Level.brushes = {};
+  Level.entities = {};
+  Level.points = {};
+  Level.triggers = {};
   Level.light = {};
   Level.textures = {};
   Level.textureEntryCount = 0;
@@ -165,7 +168,7 @@ void ReleaseViewData() {
   Level.tree = {};
 }
 
-// The player start and the brush entities, when the entities lump can be
+// The entities, the player start among them, when the entities lump can be
 // read at all: a lump that is missing, outside the file or too large to
 // hold leaves none, and is not an error.
 MapEntities ReadEntitiesLump() {
@@ -188,6 +191,9 @@ int LoadViewData() {
     MapEntities entities = ReadEntitiesLump();
     Level.start = entities.start;
     Level.brushes = std::move(entities.brushes);
+    Level.entities = std::move(entities.entities);
+    Level.points = std::move(entities.points);
+    Level.triggers = std::move(entities.triggers);
     ReadLightSamples();
     ReadLumpArray(kTexInfoLump, &Level.texInfos);
     ReadTextures();

@@ -104,6 +104,8 @@ struct Texture {
   int32_t entry;  // in the textures lump's directory
   int width;      // of what is shown: a sky shows only its right half
   int height;
+  uint32_t fileWidth;              // as its header gives them; 0 when it has none
+  uint32_t fileHeight;
   uint32_t indexWidth;             // of `indices`, the whole texture
   std::vector<uint8_t> indices;    // level 0, one palette index a texel, row by row
   std::vector<uint8_t> palette;    // its own 256 colours (version 30); empty: the game's
@@ -174,6 +176,9 @@ struct Level {
   Corners corners;
   std::vector<BspModel> models;
   std::vector<BrushEntity> brushes;  // those whose model's faces are sound
+  std::vector<Entity> entities;      // every entity of the lump, with all its keys
+  std::vector<PointEntity> points;   // the entities placed at a point, for their markers
+  std::vector<BrushEntity> triggers; // brush entities the game never shows
   LightData light;
   std::vector<Texture> textures;  // those the texture infos name, in directory order
   int32_t textureEntryCount;      // entries in the textures lump's directory

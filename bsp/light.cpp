@@ -184,6 +184,28 @@ uint64_t LightTexelBudget() {
          4 * uint64_t{kLightPageSize} * kLightPageSize;
 }
 
+namespace {
+
+// Face record `face`'s light styles, from an LMSTYLE or LMSTYLE16 lump or
+// else its own (`styles`, widened into `own`), and how many there are
+// before the first unused one.
+const uint16_t* StylesOf(uint32_t face, const uint8_t styles[4], uint16_t own[4], uint32_t* count) {
+  const LightData& light = Level.light;
+  const uint16_t* listed = own;
+  uint32_t listedCount = 4;
+  if (!light.faceStyles.empty()) {
+    listed = &light.faceStyles[size_t(face) * light.stylesPerFace];
+    listedCount = light.stylesPerFace;
+  } else {
+    for (int k = 0; k < 4; ++k) own[k] = styles[k] == 255 ? 0xFFFF : styles[k];
+  }
+  *count = 0;
+  while (*count < listedCount && listed[*count] != 0xFFFF) ++*count;
+  return listed;
+}
+
+}  // namespace
+
 LightGrid LightGridOf(uint32_t face, bool haveTexInfo, bool special, const uint8_t styles[4],
                       int32_t lightOffset, float sMin, float sMax, float tMin, float tMax) {
   LightGrid grid{};
@@ -194,16 +216,8 @@ LightGrid LightGridOf(uint32_t face, bool haveTexInfo, bool special, const uint8
   // An unlit map, no way to place light, or light fields that do not fit.
   if (light.samples.empty() || !haveTexInfo || light.faceLumpsDamaged) return grid;
   uint16_t own[4];
-  const uint16_t* listed = own;
-  uint32_t listedCount = 4;
-  if (!light.faceStyles.empty()) {
-    listed = &light.faceStyles[size_t(face) * light.stylesPerFace];
-    listedCount = light.stylesPerFace;
-  } else {
-    for (int k = 0; k < 4; ++k) own[k] = styles[k] == 255 ? 0xFFFF : styles[k];
-  }
   uint32_t styleCount = 0;
-  while (styleCount < listedCount && listed[styleCount] != 0xFFFF) ++styleCount;
+  StylesOf(face, styles, own, &styleCount);
   const BspxDecoupledLight* decoupled = light.decoupled.empty() ? nullptr : &light.decoupled[face];
   const int64_t offset = decoupled != nullptr         ? decoupled->offset
                          : !light.faceOffsets.empty() ? light.faceOffsets[face]
@@ -249,10 +263,16 @@ LightGrid LightGridOf(uint32_t face, bool haveTexInfo, bool special, const uint8
   if (grid.byteOffset >= light.samples.size() || bytes > light.samples.size() - grid.byteOffset) {
     return grid;
   }
-  grid.firstStyle = uint32_t(light.styles.size());
-  light.styles.insert(light.styles.end(), listed, listed + styleCount);
   grid.light = kLightMapped;
   return grid;
+}
+
+void KeepStyles(LightGrid& grid, const uint8_t styles[4]) {
+  uint16_t own[4];
+  uint32_t count = 0;
+  const uint16_t* listed = StylesOf(grid.face, styles, own, &count);
+  grid.firstStyle = uint32_t(Level.light.styles.size());
+  Level.light.styles.insert(Level.light.styles.end(), listed, listed + count);
 }
 
 const float* LightMatrixOf(uint32_t face) {

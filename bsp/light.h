@@ -21,10 +21,13 @@ void ReadLightSamples();
 
 // How face record `face`, with texture info (`haveTexInfo`, special: sky or
 // liquid) or without, these light fields of its record and corners
-// spanning [sMin, sMax] x [tMin, tMax] texels is lit. A grid with samples of
-// its own gets its styles appended to Level.light.styles.
+// spanning [sMin, sMax] x [tMin, tMax] texels is lit. Changes nothing.
 LightGrid LightGridOf(uint32_t face, bool haveTexInfo, bool special, const uint8_t styles[4],
                       int32_t lightOffset, float sMin, float sMax, float tMin, float tMax);
+
+// Appends the styles of a grid that is kept to Level.light.styles, where
+// its firstStyle then points; `styles` are its face record's own.
+void KeepStyles(LightGrid& grid, const uint8_t styles[4]);
 
 // The light-map matrix of face record `face` (2 rows of 4) when its light is
 // laid out apart from its texture, else null.

@@ -95,7 +95,9 @@ void BuildSurface(uint32_t record, const Face& face, const Edge* edges, const Fa
   if (grid.light == kLightMapped && texels > texelsLeft) grid.light = kFullBright;
   if (grid.light == kLightMapped) texelsLeft -= texels;
   surface.light = grid.light;
-  if (grid.light == kLightMapped) grids.push_back(grid);
+  if (grid.light != kLightMapped) return;
+  if (!grid.dark) KeepStyles(grid, face.styles);
+  grids.push_back(grid);
 }
 
 template <typename Face, typename Edge>

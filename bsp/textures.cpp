@@ -132,6 +132,8 @@ void ReadTextures() {
     memcpy(&header, lump.data() + offset, sizeof header);
     memcpy(texture.name, header.name, 16);
     texture.name[16] = '\0';
+    texture.fileWidth = header.width;
+    texture.fileHeight = header.height;
     // Where the texels lie: in the lump, or in the entry of a WAD.
     const std::vector<uint8_t>* bytes = &lump;
     uint64_t at = uint64_t(offset);

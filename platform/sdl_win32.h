@@ -9,8 +9,10 @@
 // - Only the Esc, Backspace, Tab and Enter keys (the keys Windows turns into
 //   characters but SDL gives no text for), the four arrows, Page Up, Page
 //   Down and F12 give WM_KEYDOWN; every other character arrives as WM_CHAR
-//   straight from the text SDL reports. There is no WM_KEYUP and no
-//   WM_ERASEBKGND.
+//   straight from the text SDL reports, and Ctrl with a letter as the
+//   WM_CHAR of its control code (Ctrl+C: 3), as TranslateMessage makes it.
+//   There is no WM_KEYUP and no WM_ERASEBKGND.
+// - The clipboard holds text alone, as SDL's clipboard does.
 // - Of the mouse there are the left button, moves and the wheel; no other
 //   button, no WM_CAPTURECHANGED.
 // - Timers belong to the window and have no TIMERPROC.
@@ -45,6 +47,9 @@ typedef uint16_t WORD;
 typedef uint32_t DWORD;
 typedef WORD ATOM;
 typedef void* LPVOID;
+typedef size_t SIZE_T;
+typedef void* HANDLE;
+typedef HANDLE HGLOBAL;
 typedef char* LPSTR;
 typedef const char* LPCSTR;
 typedef uintptr_t UINT_PTR;
@@ -386,6 +391,39 @@ constexpr DWORD MOVEFILE_REPLACE_EXISTING = 0x00000001;
 // MOVEFILE_REPLACE_EXISTING: without it, returns FALSE and moves nothing.
 // On failure errno says why.
 BOOL WINAPI MoveFileExA(LPCSTR existingName, LPCSTR newName, DWORD flags);
+
+// --- Global memory and the clipboard ---
+
+constexpr UINT GMEM_MOVEABLE = 0x0002;
+constexpr UINT CF_TEXT = 1;
+
+// A block of `bytes` bytes, uninitialised; `flags` other than GMEM_MOVEABLE
+// are ignored. Null when there is no memory for it.
+HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T bytes);
+
+// The block's bytes, null for a null handle. Locks nest; GlobalUnlock
+// returns whether the block is still locked.
+LPVOID WINAPI GlobalLock(HGLOBAL memory);
+BOOL WINAPI GlobalUnlock(HGLOBAL memory);
+
+// Frees the block; returns null, or the handle when it is the clipboard's.
+HGLOBAL WINAPI GlobalFree(HGLOBAL memory);
+
+// Opens the clipboard for changes; FALSE when it is open already.
+BOOL WINAPI OpenClipboard(HWND owner);
+
+// Empties the open clipboard; FALSE when it is not open.
+BOOL WINAPI EmptyClipboard();
+
+// For CF_TEXT only, on the open clipboard after EmptyClipboard: hands the
+// block's text (up to its terminating zero, within the block) to SDL's
+// clipboard and the block to the clipboard, which frees it at the next
+// EmptyClipboard. Returns the block, or null when nothing was copied (the
+// block is still the caller's).
+HANDLE WINAPI SetClipboardData(UINT format, HANDLE data);
+
+// Closes the clipboard; FALSE when it was not open.
+BOOL WINAPI CloseClipboard();
 
 // --- Pixel formats and OpenGL ---
 

@@ -354,8 +354,16 @@ void TranslateEvent(const SDL_Event& event) {
       if (ForMainWindow(event.text.windowID)) QueueText(event.text.text);
       break;
     case SDL_KEYDOWN: {
-      WPARAM key = VirtualKeyOf(event.key.keysym.sym);
-      if (key == 0 || !ForMainWindow(event.key.windowID)) break;
+      if (!ForMainWindow(event.key.windowID)) break;
+      // SDL gives no text for a control character.
+      const SDL_Keycode sym = event.key.keysym.sym;
+      if ((event.key.keysym.mod & KMOD_CTRL) != 0 && (event.key.keysym.mod & KMOD_ALT) == 0 &&
+          sym >= SDLK_a && sym <= SDLK_z) {
+        QueueInput(WM_CHAR, static_cast<WPARAM>(sym - SDLK_a + 1), 1);
+        break;
+      }
+      WPARAM key = VirtualKeyOf(sym);
+      if (key == 0) break;
       // Repeat count 1; bit 30 says the key was already down.
       QueueInput(WM_KEYDOWN, key, 1 | (event.key.repeat != 0 ? LPARAM{1} << 30 : 0));
       break;

@@ -64,11 +64,20 @@ void AddPillar(MapDraft& map, float x, float y, float floor, float ceiling) {
 // second room (x 384..704, y 1072..1456, floor 64, ceiling 288) with a
 // pedestal in the middle. Seen from the eye, the doorway lies ahead and a
 // little above, so the first frame looks through it into the second room.
+// Beside the player start, a few things stand about for the markers: a
+// light under the ceiling, ammunition and a weapon by the pillars, a
+// soldier on the gallery, a teleport destination in the second room.
 MapDraft DemoMap() {
   MapDraft map;
   map.entities =
       "{\n\"classname\" \"worldspawn\"\n}\n"
-      "{\n\"classname\" \"info_player_start\"\n\"origin\" \"544 288 32\"\n\"angle\" \"90\"\n}\n";
+      "{\n\"classname\" \"info_player_start\"\n\"origin\" \"544 288 32\"\n\"angle\" \"90\"\n}\n"
+      "{\n\"classname\" \"light\"\n\"origin\" \"544 592 192\"\n\"light\" \"300\"\n}\n"
+      "{\n\"classname\" \"item_shells\"\n\"origin\" \"464 432 0\"\n}\n"
+      "{\n\"classname\" \"weapon_nailgun\"\n\"origin\" \"592 640 0\"\n}\n"
+      "{\n\"classname\" \"monster_army\"\n\"origin\" \"576 960 88\"\n\"angle\" \"270\"\n}\n"
+      "{\n\"classname\" \"info_teleport_destination\"\n\"origin\" \"544 1360 88\"\n"
+      "\"targetname\" \"hall\"\n}\n";
   const float hallFloor = 0, hallCeiling = 224;
   const float west = 320, east = 768, south = 160, north = 1056;
   const float stepsStart = 800, stepDepth = 32, stepHeight = 16;

@@ -160,11 +160,14 @@ void Walk(const Frustum& frustum, const float eye[3], bool useSet, bool usePorta
         (usePortals && !LeafReached(index, leaf.mins, leaf.maxs))) {
       continue;
     }
+    ++List.leaves;
     for (uint32_t m = 0; m < leaf.markCount; ++m) AddFaceFacing(tree.marks[leaf.firstMark + m], eye, frustum);
   }
 }
 
 }  // namespace
+
+int64_t LeafAt(const float point[3]) { return Level.tree.sound ? LeafOf(point) : -1; }
 
 void ResetCulling() {
   MarkedLeaf = -1;
@@ -174,6 +177,7 @@ void ResetCulling() {
 const DrawList& CollectFaces(bool wireframe) {
   ++Frame;
   List.world.clear();
+  List.leaves = 0;
   List.brushes.assign(Level.brushes.size(), 1);
   float eye[3];
   const Frustum frustum = ViewFrustum(eye);

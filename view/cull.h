@@ -16,6 +16,7 @@ struct DrawList {
   std::vector<uint8_t> brushes;   // per Level.brushes: whether its box meets the view
   bool culled;                    // false: every world face, for want of a trustworthy tree
   int64_t cameraLeaf;             // the leaf the eye is in, where the tree was asked; else -1
+  uint32_t leaves;                // culled: the leaves the walk took
 };
 
 // Off: every world face and every brush entity, for comparing and measuring.
@@ -31,6 +32,10 @@ extern bool CullPortals;
 // as in the flat view (where two outlines share an edge, the later one's
 // colour shows). The list is rebuilt in place each frame.
 const DrawList& CollectFaces(bool wireframe);
+
+// The leaf of the world's tree that holds map point `point` (on a node's
+// plane: its front side), or -1 when the tree is not sound.
+int64_t LeafAt(const float point[3]);
 
 // Forgets what was worked out for the previous level: its camera leaf and
 // visible set.

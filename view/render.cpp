@@ -15,6 +15,7 @@
 #include "view/camera.h"
 #include "view/cull.h"
 #include "view/overlays.h"
+#include "view/inspect.h"
 #include "view/upload.h"
 #include "view/views.h"
 
@@ -317,8 +318,8 @@ void DrawFaces(const std::vector<uint32_t>& faces) {
 
 std::vector<uint32_t> BrushFaces;
 
-// Every view but the flat view of version 29/30 maps.
-void DrawSurfaces() {
+// Every view but the flat view of version 29/30 maps. Returns what it drew.
+const DrawList& DrawSurfaces() {
   GLint modes[2] = {GL_FILL, GL_FILL};
   glGetIntegerv(GL_POLYGON_MODE, modes);
   const bool wireframe = modes[0] == GL_LINE;
@@ -340,17 +341,20 @@ void DrawSurfaces() {
     glPopMatrix();
   }
   if (!wireframe) glDisableClientState(GL_VERTEX_ARRAY);
+  return list;
 }
 
 }  // namespace
 
 void DrawLevel() {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  const DrawList* list = nullptr;  // the flat loop draws every world face
   if (Level.format != kBsp2Format && (IsFlatView() || Level.surfaces.empty())) {
     DrawFlatLoop();
   } else {
     UploadForView();
-    DrawSurfaces();
+    list = &DrawSurfaces();
   }
+  DrawInspection(list);
   DrawOverlays();
 }

@@ -18,6 +18,7 @@ void PlaceCamera();
 // view of version 29/30 maps every face of the world model as one flat
 // polygon; in every other view the faces the camera can see, with the brush
 // entities beside the world outside the flat view; then the overlays
-// shown (overlays.h). Trusts the level: LoadLevel has checked every
+// shown (overlays.h) and what the inspection is asked to show (inspect.h).
+// Trusts the level: LoadLevel has checked every
 // reference.
 void DrawLevel();

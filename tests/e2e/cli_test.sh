@@ -27,6 +27,11 @@ expect 2 "Usage:" --shot "$scratch/x.png" --size 0 "$map"
 expect 2 "Usage:" --shot --no-watch "$map"
 expect 2 "Usage:" --shot "$scratch/a.png" --shot "$scratch/b.png" "$map"
 expect 2 "Usage:" --keys 8 --view lit --keys 2 "$map"
+# --pos: three numbers at least, five at most, each a finite number.
+for position in "1 2" "1 2 x" "1 2 nan" "1 2 3 4 5 6"; do
+  expect 2 "Usage:" --pos $position "$map"
+done
+expect 2 "Usage:" --pos 1 2 3 --pos 4 5 6 "$map"
 [[ ! -e --no-watch && ! -e $scratch/b.png ]] || fail "a usage error wrote a picture"
 [[ ! -s $scratch/out ]] || fail "a usage error wrote to stdout"
 expect 1 "Error opening bsp file (not found?)" /nonexistent/maps/start.bsp
@@ -44,6 +49,12 @@ picture "$scratch/first.png" "$map" && identical "$scratch/first.png" "$frames/f
   fail "--shot: $(cat "$scratch/err")"
 picture "$scratch/wire.png" --keys 884+1667 "$map" && identical "$scratch/wire.png" "$frames/wire.png" ||
   fail "--shot --keys: $(cat "$scratch/err")"
+# --pos at the spot and heading the keys 884+166 reach gives their frame,
+# but for a few pixels where faces meet.
+picture "$scratch/pos.png" --pos 563.6962 331.473 52 80 "$map" &&
+  picture "$scratch/keys.png" --keys 884+166 "$map" &&
+  [[ $(compare -metric AE -fuzz 2% "$scratch/pos.png" "$scratch/keys.png" null: 2>&1) -le 40 ]] ||
+  fail "--pos: $(cat "$scratch/err")"
 for size in 128x96 100x75; do
   picture "$scratch/small.png" --size "${size%x*}" "$map" &&
     [[ $(identify -format %wx%h "$scratch/small.png") == "$size" ]] &&
@@ -62,7 +73,8 @@ expect 1 "Error opening bsp file (not found?)" --shot "$scratch/none.png" /nonex
 # --info on a map, on a map in a pak, on a pak, and on a damaged map.
 expect 0 "player start: 544 288 32, angle 90" --info "$map"
 for line in "^format: version 29 \(Quake\)$" "^ 7 faces +[0-9]+ +6620 +331$" \
-  "^world model: 331 faces$" "^references: all sound$"; do
+  "^world model: 331 faces$" "^references: all sound$" \
+  "^point entities: 6 \(1 lights, 1 monsters, 2 items, 2 others\)$"; do
   grep -qE -- "$line" "$scratch/out" || fail "--info: no \"$line\" in $(cat "$scratch/out")"
 done
 size=$(stat -c %s "$map")
@@ -110,6 +122,8 @@ EOF
 # Light and the tree, as --info reports them.
 real=${MIVO_REAL_MAPS:-/none}
 [[ ! -f $real/libre-e1m1.bsp ]] || expect 0 "light: mono (the light lump)" --info "$real/libre-e1m1.bsp"
+[[ ! -f $real/libre-e1m1.bsp ]] ||
+  expect 0 "point entities: 284 (135 lights, 61 monsters, 29 items, 59 others)" --info "$real/libre-e1m1.bsp"
 [[ ! -f $real/e4m4-bsp2-sub64.bsp ]] || expect 0 "leaves: 8291; visibility: yes" --info "$real/e4m4-bsp2-sub64.bsp"
 [[ ! -f $real/e4m4-bsp2-sub64.prt ]] ||
   expect 0 "portals: 9277 ($real/e4m4-bsp2-sub64.prt, PRT2)" --info "$real/e4m4-bsp2-sub64.bsp"

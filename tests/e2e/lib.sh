@@ -92,6 +92,19 @@ d.flush()
 EOF
 }
 
+# clipboard: the text the X clipboard (CLIPBOARD) holds, as its owner gives it.
+clipboard() {
+  timeout 10 /usr/bin/python3 - <<'EOF'
+from Xlib import X, display
+d = display.Display()
+w = d.screen().root.create_window(0, 0, 1, 1, 0, X.CopyFromParent)
+w.convert_selection(d.intern_atom('CLIPBOARD'), d.intern_atom('UTF8_STRING'), d.intern_atom('MIVO'), X.CurrentTime)
+while d.next_event().type != X.SelectionNotify: pass
+p = w.get_full_property(d.intern_atom('MIVO'), X.AnyPropertyType)
+print(p.value.decode() if p else '')
+EOF
+}
+
 # drop WINDOW FILE: FILE dragged from a file manager and dropped on the
 # middle of WINDOW (X drag and drop, the file offered as text/uri-list);
 # true once the window has taken it.

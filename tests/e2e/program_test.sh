@@ -40,6 +40,22 @@ black 160x600+640+0 && black 640x120+0+0 || fail "outside the viewport is not bl
 keys Escape Escape
 ended 0
 
+# --pos and E: the frame --shot draws for them; then a click on the
+# nailgun's marker: its panel and outline (frames/panel.png); Ctrl+C
+# copies the position; I adds a line.
+"$mivo" --shot "$scratch/pos.png" --pos 544 400 48 90 -10 --keys E "$map" 2>"$scratch/stderr"
+start --pos 544 400 48 90 -10 --keys E "$map"
+await "$title"
+wait_for shows "$scratch/pos.png" || fail "the frame --pos and E give"
+xdotool mousemove 425 225 click 1
+wait_for shows panel || fail "the panel of a click on a marker"
+keys ctrl+c
+wait_for eval '[[ $(clipboard) == "544.00 400.00 48.00 90.00 -10.00" ]]' || fail "Ctrl+C: $(clipboard)"
+keys i
+wait_for eval '! shows panel' || fail "I showed no numbers line"
+keys Escape
+ended 0
+
 # The close box ends a viewer that shows its map with status 0; the map
 # comes from a pak, and --keys gives the frame the key pad gave.
 "$mapgen" pak "$scratch/pak0.pak" maps/start.bsp="$map" >/dev/null

@@ -3,7 +3,8 @@
 # frame and its frame after each typed key, which must be the Linux build's
 # (Wine gives the 640 x 480 window, frame included, a 632 x 453 client area
 # at (4, 23): the lower-left part of the Linux frame); F12's picture of
-# that; Esc and Alt+F4 (the close box's command) end it with 0; a map
+# that; --pos, a click and its panel, and Ctrl+C; Esc and Alt+F4 (the
+# close box's command) end it with 0; a map
 # rewritten on disk shows, a damaged one goes to the debugger's output and
 # is ignored; --shot's picture, the Linux build's; the boxes of a missing
 # map (1 after OK), a picture that cannot be written (1), --help (0) and a
@@ -70,6 +71,33 @@ wait_for shows "$scratch/first.png" 632x453+4+23 || fail "the rewritten map did 
 head -c 2000 "$demo" >"$scratch/watched.bsp"
 wait_for grep -q "debugstr.*Error reading bsp file" "$scratch/stderr" || fail "no debug output"
 shows "$scratch/first.png" 632x453+4+23 && [[ -z $(window Error) ]] || fail "the damaged map showed"
+keys Escape
+ended 0
+
+# --pos and E, then a click on the nailgun's marker: the frame --shot
+# gives (its lower-left part), then the panel at the top of what the client
+# area shows, as the Linux build shows them in a window of that size.
+start=(--pos 544 400 48 90 -10 --keys E "$demo")
+"$linux" --shot "$scratch/pos.png" "${start[@]}" &&
+  convert "$scratch/pos.png" -crop 632x453+0+27 +repage "$scratch/pos0.png" || fail "--shot --pos"
+mivo=$linux
+start "${start[@]}"
+await "$title"
+xdotool windowsize "$main" 632 453
+wait_for shows "$scratch/pos0.png" 632x453+0+0 || fail "the Linux build at 632 x 453"
+xdotool mousemove 425 200 click 1
+wait_for eval '! shows "$scratch/pos0.png" 632x453+0+0' && shot 632x453+0+0 "$scratch/panel.png" ||
+  fail "the Linux build's panel"
+keys Escape
+ended 0
+mivo=$wine
+start "$exe" "${start[@]}"
+await "$title"
+wait_for shows "$scratch/pos0.png" 632x453+4+23 || fail "--pos"
+xdotool mousemove 429 223 click 1
+wait_for shows "$scratch/panel.png" 632x453+4+23 || fail "the panel of a click"
+keys ctrl+c
+wait_for eval '[[ $(clipboard) == "544.00 400.00 48.00 90.00 -10.00" ]]' || fail "Ctrl+C: $(clipboard)"
 keys Escape
 ended 0
 

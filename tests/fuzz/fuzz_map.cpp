@@ -30,6 +30,7 @@
 #include "platform/gl.h"
 #include "platform/win32.h"
 #include "view/cull.h"
+#include "view/inspect.h"
 #include "view/render.h"
 #include "view/upload.h"
 #include "view/views.h"
@@ -96,6 +97,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int view = 0; status == 0 && view < 4; ++view) {
     View = {LightView(view % 3), view == 3};  // flat, lit, light only, lit + textures
     DrawLevel();
+  }
+  // The panels of the faces a pick can name (the first 256) and of every
+  // marker: every line must say something.
+  for (uint32_t f = 0, n = 0; status == 0 && f < Level.surfaces.size() && n < 256; ++f) {
+    if (Level.surfaces[f].cornerCount < 3) continue;
+    ++n;
+    for (const std::string& line : PanelLines({kFacePicked, f, 0})) if (line.empty()) abort();
+  }
+  for (uint32_t p = 0; status == 0 && p < Level.points.size(); ++p) {
+    if (PanelLines({kMarkerPicked, p, 0}).empty()) abort();
   }
   if (BspFile.stream != nullptr) fclose(BspFile.stream);
   BspFile = {};

@@ -478,6 +478,32 @@ TEST(Diagnostics, PointAndPortalFilesDecodeOrSayWhichLineIsWrong) {
   }
 }
 
+TEST(Entities, EveryEntityKeepsItsKeysAndPointEntitiesAndTriggersAreFound) {
+  const std::string text = R"({"classname" "worldspawn" "origin" "0 0 0"}
+    {"classname" "monster_ogre" "origin" "1 2 3" "angle" "90" "angle" "180"}
+    {"classname" "item_health" "origin" "4 5 6"} {"classname" "weapon_nailgun" "origin" "0 0 0"}
+    {"classname" "light_flame" "origin" "7 8 9"} {"classname" "info_teleport_destination" "origin" "1 1 1"}
+    {"classname" "path_corner" "origin" "2 2 2"} {"classname" "info_null" "origin" "1 2"}
+    {"classname" "func_door" "model" "*1"} {"classname" "trigger_once" "model" "*2" "origin" "0 0 8"}
+    {"classname" "misc_model" "model" "progs/x.mdl" "origin" "3 3 3"} {"classname" "cut" "origin")";
+  const std::vector<char> bytes(text.begin(), text.end());
+  const MapEntities found = ReadMapEntities(bytes.data(), bytes.size(), 3);
+  ASSERT_EQ(found.entities.size(), 11u) << "the one cut short is not kept";
+  EXPECT_STREQ(ValueOf(found.entities[1], "angle"), "180") << "the last of two";
+  EXPECT_EQ(ValueOf(found.entities[1], "target"), nullptr);
+  std::string points;
+  for (const PointEntity& p : found.points) {
+    points += testing::PrintToString(std::vector<float>{float(p.entity), float(p.family), p.origin[2], p.mins[2], p.maxs[2]});
+  }
+  EXPECT_EQ(points, "{ 1, 1, 3, -24, 32 }{ 2, 2, 6, 0, 32 }{ 3, 2, 0, 0, 32 }{ 4, 0, 9, -8, 8 }"
+                    "{ 5, 3, 1, -24, 32 }{ 6, 4, 2, -8, 8 }");
+  ASSERT_EQ(found.brushes.size(), 1u);
+  EXPECT_EQ(found.brushes[0].entity, 8u);
+  ASSERT_EQ(found.triggers.size(), 1u);
+  EXPECT_EQ((std::vector<float>{float(found.triggers[0].model), float(found.triggers[0].entity), found.triggers[0].origin[2]}),
+            (std::vector<float>{2, 9, 8}));
+}
+
 TEST(Watch, AChangeCountsOnceTheFileHasStayedTheSameForHalfASecond) {
   namespace fs = std::filesystem;
   const std::string file = testing::TempDir() + "mivo-watched-" + std::to_string(getpid()),

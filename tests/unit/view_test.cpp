@@ -24,6 +24,8 @@
 #include "view/camera.h"
 #include "view/cull.h"
 #include "view/overlays.h"
+#include "view/inspect.h"
+#include "view/pick.h"
 #include "view/render.h"
 #include "view/upload.h"
 #include "view/views.h"
@@ -41,6 +43,7 @@ class Frame : public testing::Test {
   void TearDown() override {
     ResetMapState();
     View = {kFlatView, false};
+    Inspect = {};
     DestroyWindow(window);
   }
 
@@ -330,6 +333,101 @@ TEST_F(Frame, DoorsShowOutsideTheFlatViewWhereTheirEntitiesPutThemAndTriggersNev
   map.models[3].faceStart = 2;  // a model whose faces run past the lump is skipped
   map.entities = R"({"model" "*3"})";
   EXPECT_EQ(Show(BspBytes(map), kLit), 0x009031u);
+}
+
+namespace {
+
+// The far wall (the world), a door 50 units beyond where it was built, a
+// soldier around the eye and ammunition in front of the door.
+MapDraft PickingMap() {
+  MapDraft map;
+  AddRect(map, {444, 588, -68}, {644, 588, 132}, Facing::kMinusY);
+  AddRect(map, {524, 338, 12}, {564, 338, 52}, Facing::kMinusY);
+  map.models = {BspModel{{}, {}, {}, {}, 0, 0, 1}, BspModel{{524, 338, 12}, {564, 338, 52}, {}, {}, 0, 1, 1}};
+  map.entities = R"({"classname" "func_door" "model" "*1" "origin" "0 50 0" "targetname" "d1"}
+    {"classname" "monster_army" "origin" "544 300 32"} {"classname" "item_shells" "origin" "534 360 22"})";
+  return map;
+}
+
+}  // namespace
+
+TEST_F(Frame, APickIsTheNearestFaceOrMarkerTheViewShowsUnderThePixel) {
+  const struct {
+    ViewMode view;
+    bool markers;
+    int x, y;
+    PickKind kind;
+    uint32_t index;
+    double depth;
+  } cases[] = {
+      {kFlat, false, 320, 240, kFacePicked, 0, 300},   // the door shows in no flat view
+      {kLit, false, 320, 240, kFacePicked, 1, 100},    // the door where its entity puts it
+      {kLit, true, 320, 240, kMarkerPicked, 1, 72},    // the soldier's box holds the eye
+      {kLit, true, 200, 240, kFacePicked, 0, 300},
+      {kLit, true, 320, 470, kNothingPicked, 0, 0},
+      {kLit, true, 640, 240, kNothingPicked, 0, 0},    // outside the picture
+  };
+  const Bytes bytes = BspBytes(PickingMap());
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.x << " " << c.y << " markers " << c.markers);
+    Show(bytes, c.view);
+    const Pick pick = PickAt(c.x, c.y, c.markers);
+    EXPECT_EQ(pick.kind, c.kind);
+    EXPECT_EQ(pick.index, c.index);
+    EXPECT_NEAR(pick.depth, c.depth, 0.01);
+  }
+  EXPECT_EQ(PanelLines({kFacePicked, 0, 0})[1], "owner: world");
+  EXPECT_EQ(PanelLines({kFacePicked, 1, 0})[1], "owner: *1 func_door, targetname d1");
+  EXPECT_EQ(PanelLines({kMarkerPicked, 1, 0}),
+            (std::vector<std::string>{"entity 2", "\"classname\" \"item_shells\"", "\"origin\" \"534 360 22\""}));
+}
+
+// A trigger's box outlined, with the markers: its front corners stand 150
+// units ahead, 50 to the left and the right, at pixels 181 and 458.
+TEST_F(Frame, TriggersAreOutlinedInGreyWithTheMarkers) {
+  MapDraft map = PickingMap();
+  map.models.push_back(BspModel{{494, 438, 12}, {594, 488, 52}, {}, {}, 0, 0, 0});
+  map.entities += R"({"classname" "trigger_multiple" "model" "*2"})";
+  const Bytes bytes = BspBytes(map);
+  for (bool markers : {false, true}) {
+    Inspect.markers = markers;
+    const std::vector<uint32_t> frame = (Show(bytes, kFlat), Frame640());
+    for (int x : {181, 458}) {
+      int grey = 0;
+      for (int dx = -1; dx <= 1; ++dx) grey += Near(frame[240 * 640 + size_t(x + dx)], 153, 153, 153, 1);
+      EXPECT_EQ(grey > 0, markers) << x;
+    }
+  }
+}
+
+// Where the light of a face comes from, and the rest of the panel, for the
+// lit wall and its variants.
+TEST_F(Frame, ThePanelListsAFacesRecordAndWhereItsLightComesFrom) {
+  const struct {
+    std::function<void(MapDraft&)> change;
+    const char* light;
+  } cases[] = {
+      {[](MapDraft&) {}, "light map: 9 x 9 samples at offset 0"},
+      {[](MapDraft& m) { m.faces[0].lightOffset = -1; }, "light map: none, black (no light offset)"},
+      {[](MapDraft& m) { m.faces[0].styles[0] = 255; }, "light map: none, black (no light styles)"},
+      {[](MapDraft& m) { m.texInfos[0].flags = 1, m.faces[0].lightOffset = -1; },
+       "light map: none, full bright (sky or liquid)"},
+      {[](MapDraft& m) { m.faces[0].lightOffset = 10; }, "light map: 9 x 9 samples at offset 10, past the light data: full bright"},
+      {[](MapDraft& m) { m.lighting.clear(); }, "light map: none, full bright (the map has no light)"},
+  };
+  std::vector<std::string> lines;
+  for (const auto& c : cases) {
+    MapDraft map = LitWall();
+    c.change(map);
+    Show(BspBytes(map), kLit);
+    lines = PanelLines({kFacePicked, 0, 0});
+    ASSERT_EQ(lines.size(), 8u);
+    EXPECT_EQ(lines[6], c.light);
+  }
+  EXPECT_EQ((std::vector<std::string>{lines.begin(), lines.begin() + 6}),
+            (std::vector<std::string>{"face 0", "owner: world", "texture 0: none in the map", "texture info 0: flags 0",
+                                      "plane 0, side 1: normal 0 1 0, distance 388", "light styles: 0"}));
+  EXPECT_EQ(lines[7], "leaf ? (no tree)");
 }
 
 TEST_F(Frame, TexturesShowTheirTexelsAndTheirLightAndTheSkyItsRightHalf) {
@@ -793,6 +891,40 @@ TEST_F(Frame, CulledFramesOfRealMapsAreTheFramesOfEveryFace) {
   EXPECT_GT(culled, 80) << "spots where the tree was used";
 }
 
+// Each face of the flat views has a colour of its own, so a pick names the
+// face whose colour its pixel shows, but where faces meet (1 % may
+// differ); the walk along the tree picks what trying every face picks.
+TEST_F(Frame, PicksOfRealMapsAreTheFacesThePixelsShow) {
+  for (const char* name : {"libre-e1m1.bsp", "e4m4-bsp2-sub64.bsp"}) {
+    const std::string path = RealMap(name);
+    if (path.empty()) GTEST_SKIP() << "MIVO_REAL_MAPS has no " << name;
+    Show(path, kFlat);
+    ASSERT_TRUE(Level.tree.sound);
+    const double eye[3] = {Level.start.origin[0], Level.start.origin[1], Level.start.origin[2]};
+    for (double yaw : {0, 120, 240}) {
+      SCOPED_TRACE(testing::Message() << name << ", yaw " << yaw);
+      PlaceEye(eye, yaw);
+      const std::vector<uint32_t> frame = (DrawLevel(), Frame640());
+      int faces = 0, differ = 0, disagree = 0;
+      for (int y = 6; y < 480; y += 20) {
+        for (int x = 6; x < 640; x += 20) {
+          const Pick pick = PickAt(x, y, false);
+          Level.tree.sound = false;
+          const Pick every = PickAt(x, y, false);
+          Level.tree.sound = true;
+          disagree += every.kind != pick.kind || every.index != pick.index;
+          const FaceColor c = pick.kind == kFacePicked ? Level.surfaces[pick.index].color : FaceColor{};
+          faces += pick.kind == kFacePicked;
+          differ += !Near(frame[size_t(y) * 640 + x], c.red * 255, c.green * 255, c.blue * 255, 1);
+        }
+      }
+      EXPECT_GT(faces, 700);
+      EXPECT_LE(differ, faces / 100);
+      EXPECT_LE(disagree, faces / 200);
+    }
+  }
+}
+
 // The light-only view against the light the ray cast finds stored at each
 // pixel, within 2 levels: GL filters the light map with 8-bit weights, so a
 // pixel may be a level off the exact blend. The textured view against the
@@ -1029,6 +1161,76 @@ TEST_F(Keys, APitchedViewTurnsAboutTheMapsVerticalAndKeepsItsPitch) {
   ViewAfter(lookUp(480));
   WindowProc(window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(0, 3000));  // 125 degrees in all
   EXPECT_NEAR(Modelview()[6], -std::sin(89 / 57.29578f), 1e-5f) << "at most 89 up";
+}
+
+TEST_F(Keys, ClicksPickWhatLiesUnderThePointerAndDragsDoNot) {
+  const auto at = [](int x, int y) { return MAKELPARAM(WORD(x), WORD(y)); };
+  // Down at (300, 200), moved `dx` to the right, up there.
+  const auto click = [&](int dx) {
+    WindowProc(window, WM_LBUTTONDOWN, MK_LBUTTON, at(300, 200));
+    WindowProc(window, WM_MOUSEMOVE, MK_LBUTTON, at(300 + dx, 200));
+    WindowProc(window, WM_LBUTTONUP, 0, at(300 + dx, 200));
+  };
+  // The picture's lower left is the client area's, whatever its height.
+  for (int height : {480, 600, 453}) {
+    SCOPED_TRACE(height);
+    MainWindow.height = height;
+    for (int dx : {0, 3, 4}) {
+      ViewAfter("");
+      Inspect.pick = {kMarkerPicked, 9, 0};
+      click(dx);
+      const Pick want = dx > 3 ? Pick{kMarkerPicked, 9, 0} : PickAt(300 + dx, height - 1 - 200, false);
+      EXPECT_EQ(Inspect.pick.kind, want.kind) << dx;
+      EXPECT_EQ(Inspect.pick.index, want.index) << dx;
+    }
+  }
+  MainWindow.height = 480;
+  // A reload keeps a pick whose face is still there; another map clears it.
+  for (uint32_t face : {5u, 100000u}) {
+    Inspect.pick = {kFacePicked, face, 0};
+    ReloadMap(window);
+    EXPECT_EQ(Inspect.pick.kind, face == 5 ? kFacePicked : kNothingPicked) << face;
+  }
+  ReplaceMap(window, MIVO_DEMO_MAP, kFreshView);
+  EXPECT_EQ(Inspect.pick.kind, kNothingPicked);
+  Inspect = {};
+}
+
+// With nothing asked for, or asked for and put away again, a frame is the
+// frame; Ctrl+C copies the camera's position, which --pos gives back.
+TEST_F(Keys, OverlaysPutAwayLeaveTheFrameAndThePositionRoundTrips) {
+  ViewAfter("");
+  const std::vector<uint32_t> before = (DrawLevel(), Frame640());
+  ViewAfter("IiEe");
+  WindowProc(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(320, 240));
+  WindowProc(window, WM_LBUTTONUP, 0, MAKELPARAM(320, 240));
+  EXPECT_EQ(Inspect.pick.kind, kFacePicked);
+  EXPECT_NE((DrawLevel(), Frame640()), before);
+  Inspect.pick = {};
+  EXPECT_EQ((DrawLevel(), Frame640()), before);
+  WindowProc(window, WM_CHAR, 3, 0);
+  char* copied = SDL_GetClipboardText();
+  EXPECT_STREQ(copied, "544.00 288.00 32.00 90.00 0.00");
+  SDL_free(copied);
+  // Moved, turned and tilted by the keys and the mouse, then given back.
+  const Matrix moved = ViewAfter({{WM_CHAR, '4', 0}, {WM_CHAR, '8', 0}, {WM_CHAR, '-', 0},
+                                  {WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(0, 400)},
+                                  {WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(0, 100)}});
+  const std::string text = PositionText();
+  std::vector<std::string> words{"mivo", "--pos"};
+  for (size_t at = 0, space; at < text.size(); at = space + 1) {
+    space = std::min(text.find(' ', at), text.size());
+    words.push_back(text.substr(at, space - at));
+  }
+  EXPECT_EQ(words.size(), 7u) << text;
+  words.push_back(MIVO_DEMO_MAP);
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  ASSERT_EQ(ParseArguments(int(argv.size()), argv.data()), -1);
+  SetCamera(StartPos.origin, StartPos.yaw, StartPos.pitch);
+  EXPECT_EQ(PositionText(), text);
+  for (int i = 0; i < 16; ++i) EXPECT_NEAR(Modelview()[size_t(i)], moved[size_t(i)], 0.01f) << i;
+  StartPos = {};
 }
 
 TEST(AppDeathTest, PaletteFormatIsRefusedAndTheProgramEndsNormally) {
