@@ -105,9 +105,7 @@ int PrintInfo(const char* path) {
   printf("palette: %s\n", Level.paletteSource.empty() ? "none found" : Level.paletteSource.c_str());
   const Tree& tree = Level.tree;
   printf("leaves: %zu; visibility: %s\n", tree.leaves.size(),
-         tree.trusted           ? "yes, drawing only what can be seen"
-         : tree.visibility.empty() ? "none, drawing everything"
-                                   : "damaged, drawing everything");
+         tree.trusted ? "yes" : tree.visibility.empty() ? "none" : "damaged");
   const PlayerStart& start = Level.start;
   if (start.found) {
     const auto shown = [](float value) { return value == 0.0f ? 0.0f : value; };  // never "-0"
@@ -133,6 +131,12 @@ int PrintInfo(const char* path) {
   } else {
     printf("portals: none\n");
   }
+  // What every view but the flat view of version 29/30 maps culls by.
+  const bool portals = tree.sound && !Portals.path.empty();
+  printf("culling: %s\n", tree.trusted && portals ? "visible sets and portals"
+                          : portals                ? "portals only (no vis data)"
+                          : tree.trusted           ? "visible sets"
+                                                   : "none");
   FreeLevel();
   return 0;
 }

@@ -128,6 +128,15 @@ real=${MIVO_REAL_MAPS:-/none}
 [[ ! -f $real/e4m4-bsp2-sub64.prt ]] ||
   expect 0 "portals: 9277 ($real/e4m4-bsp2-sub64.prt, PRT2)" --info "$real/e4m4-bsp2-sub64.bsp"
 [[ ! -f $real/cube.bsp ]] || expect 0 "leaves: 7; visibility: none" --info "$real/cube.bsp"
+# The culling the views use: the visible sets, the portals beside the map, both or none.
+while read -r name culling; do
+  [[ ! -f $real/$name ]] || expect 0 "culling: $culling" --info "$real/$name"
+done <<'EOF'
+e4m4-bsp2-sub64.bsp visible sets and portals
+e4m4-bsp2-sub64-novis.bsp portals only (no vis data)
+libre-e1m1.bsp visible sets
+cube.bsp none
+EOF
 # A version 30 map whose texture lies in the WAD it names, and light through BSPX lumps.
 mkdir -p "$scratch/hl/maps" "$scratch/valve"
 "$mapgen" halflife "$scratch/hl/maps/h.bsp" >/dev/null
