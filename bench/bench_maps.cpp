@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "bsp/diagnostics.h"
 #include "bsp/level.h"
 #include "bsp/light.h"
 #include "bsp/pak.h"
@@ -24,9 +25,8 @@ constexpr const char* kRealMaps[] = {"tiny-room",       "cube",
 
 // Fills in what the benchmarks report per map, as the viewer reads it.
 bool Describe(BenchMap& map) {
-  ResetMapState();
   MessagesOnStderr = true;
-  bool ok = OpenMap(map.path.c_str()) == 0 && LoadLevel() == 0;
+  bool ok = LoadMap(map) == 0;
   map.header = BspFile.header;
   map.wide = Level.format == kBsp2Format;
   map.faceCount = Level.faceCount;
@@ -43,6 +43,7 @@ bool Describe(BenchMap& map) {
   FillLightPages();
   ExpandTextures();
   map.lightBytes = Level.light.pages.size();
+  map.portals = !Portals.path.empty();
   map.lightPages = Level.light.pageCount;
   map.textureBytes = 0;
   map.textures = 0;
@@ -153,6 +154,7 @@ void ForgetMap() { ResetMapState(); }
 
 int LoadMap(const BenchMap& map) {
   ResetMapState();
-  if (OpenMap(map.path.c_str()) != 0) return 1;
-  return LoadLevel();
+  if (OpenMap(map.path.c_str()) != 0 || LoadLevel() != 0) return 1;
+  LoadPortals(CompilerFilesOf(OpenedMap)[2]);  // as the viewer reads it beside the map
+  return 0;
 }

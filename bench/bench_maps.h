@@ -33,6 +33,7 @@ struct BenchMap {
   int lightPages;
   int textures;           // shown
   bool views;             // worth timing in every view, culled and not
+  bool portals;           // a portal file of its own lies beside it
 };
 
 // Returns the maps, or an empty list after saying on stderr what failed.
@@ -44,5 +45,6 @@ void RemoveBenchMaps(const std::vector<BenchMap>& maps);
 // Closes the map file and frees the level, as at program start.
 void ForgetMap();
 
-// OpenMap and LoadLevel on a fresh process state. Returns 0 on success.
+// OpenMap and LoadLevel on a fresh process state, and the portal file
+// beside the map, as the viewer reads them. Returns 0 on success.
 int LoadMap(const BenchMap& map);

@@ -20,6 +20,7 @@
 #include "tests/unit/support.h"
 #include "view/camera.h"
 #include "view/cull.h"
+#include "view/flood.h"
 #include "view/inspect.h"
 #include "view/pick.h"
 #include "view/render.h"
@@ -48,17 +49,40 @@ int ShowMap(const BenchMap& map) {
   return 0;
 }
 
-// Args: the view, culling on or off, turned around or not.
+// The spots a frame is timed from: the start, the start turned around, and
+// for the maps worth it three more, the middles of the first empty leaves
+// (that hold their own middle) at a quarter, a half and three quarters of
+// the way through the tree's leaves, each looking the way the start does.
+constexpr int kSpots = 5;
+const char* const kSpotNames[kSpots] = {"", "Turned", "Spot2", "Spot3", "Spot4"};
+
+void PlaceAtSpot(int spot) {
+  if (spot == 1) TurnCamera(180.0f);
+  if (spot < 2 || Level.tree.leaves.empty()) return;
+  const size_t count = Level.tree.leaves.size();
+  for (size_t l = count * size_t(spot - 1) / 4; l < count; ++l) {
+    const TreeLeaf& leaf = Level.tree.leaves[l];
+    const float middle[3] = {(leaf.mins[0] + leaf.maxs[0]) / 2, (leaf.mins[1] + leaf.maxs[1]) / 2,
+                             (leaf.mins[2] + leaf.maxs[2]) / 2};
+    if (leaf.contents != -1 || leaf.markCount == 0 || LeafOf(middle) != int64_t(l)) continue;
+    SetCamera(middle, Level.start.found ? Level.start.angle : 90.0f, 0.0f);
+    return;
+  }
+}
+
+// The culling a frame is timed with.
+enum Culling { kNoCulling, kSetsOnly, kFullCulling };
+
+// Args: the view, the culling, the spot, the numbers line and a panel.
 void Frame(benchmark::State& state, const BenchMap* map) {
   if (ShowMap(*map) != 0) {
     state.SkipWithError("the map does not load");
     return;
   }
   View = kViews[state.range(0)].view;
-  CullFaces = state.range(1) != 0;
-  // Turned around: for the grids, every corner goes through the vertex
-  // stage and is clipped, and no pixel is drawn.
-  if (state.range(2) != 0) TurnCamera(180.0f);
+  CullFaces = state.range(1) != kNoCulling;
+  CullPortals = state.range(1) == kFullCulling;
+  PlaceAtSpot(int(state.range(2)));
   // The numbers line and the panel of the face at the centre.
   if (state.range(3) != 0) Inspect = {true, false, PickAt(320, 240, false)};
   DrawLevel();
@@ -71,7 +95,22 @@ void Frame(benchmark::State& state, const BenchMap* map) {
   state.counters["faces"] = loop ? map->worldFaces : double(CollectFaces(false).world.size());
   Inspect = {};
   View = kViews[0].view;
-  CullFaces = true;
+  CullFaces = CullPortals = true;
+  ForgetMap();
+}
+
+// What culling alone costs a frame (the flood through the portals and the
+// walk of the tree) from spot `range(0)`; the flood's portals and clusters
+// as counters.
+void CullBench(benchmark::State& state, const BenchMap* map) {
+  if (ShowMap(*map) != 0) {
+    state.SkipWithError("the map does not load");
+    return;
+  }
+  PlaceAtSpot(int(state.range(0)));
+  for (auto _ : state) benchmark::DoNotOptimize(CollectFaces(false).world.size());
+  state.counters["portals"] = LastFlood.portalsTried;
+  state.counters["clusters"] = LastFlood.clustersReached;
   ForgetMap();
 }
 
@@ -105,17 +144,17 @@ double FirstFrameMs(const BenchMap& map) {
   return took.count();
 }
 
-std::string Name(int view, bool culled, bool turned, const BenchMap& map) {
-  std::string name = view == 0 && culled && !turned ? "Frame" : std::string("Frame") + kViews[view].name;
-  if (!culled) name += "Unculled";
-  if (turned) name += "Turned";
-  return name + "/" + map.name;
+std::string Name(int view, int culling, int spot, const BenchMap& map) {
+  std::string name = std::string("Frame") + (view == 0 && culling == kFullCulling && spot == 0 ? "" : kViews[view].name);
+  if (culling == kNoCulling) name += "Unculled";
+  if (culling == kSetsOnly) name += "NoPortals";
+  return name + kSpotNames[spot] + "/" + map.name;
 }
 
-void Register(const BenchMap& map, int view, bool culled, bool turned, bool panel = false) {
-  const std::string name = panel ? "FramePanel/" + map.name : Name(view, culled, turned, map);
+void Register(const BenchMap& map, int view, int culling, int spot, bool panel = false) {
+  const std::string name = panel ? "FramePanel/" + map.name : Name(view, culling, spot, map);
   benchmark::RegisterBenchmark(name.c_str(), Frame, &map)
-      ->Args({view, culled ? 1 : 0, turned ? 1 : 0, panel ? 1 : 0})
+      ->Args({view, culling, spot, panel ? 1 : 0})
       ->UseRealTime()
       ->Unit(benchmark::kMillisecond);
 }
@@ -123,23 +162,33 @@ void Register(const BenchMap& map, int view, bool culled, bool turned, bool pane
 void PrintSummary(const std::vector<BenchMap>& maps, const MedianReporter& reporter) {
   printf("\nFrames at 640 x 480, llvmpipe (medians, ms; faces drawn in brackets; target %.1f ms)\n",
          kFrameBudgetMs);
-  printf("%-24s %-6s %18s %18s %18s %18s\n", "map", "view", "culled", "unculled", "turned",
-         "turned, unculled");
+  printf("culled: by the visible sets and the portals; sets: by the visible sets alone\n");
+  printf("%-26s %-6s %-7s %18s %18s %18s\n", "map", "view", "spot", "culled", "sets", "unculled");
   for (const BenchMap& map : maps) {
     for (int view = 0; view < int(std::size(kViews)); ++view) {
       if (view > 0 && !map.views) break;
-      printf("%-24s %-6s", map.name.c_str(), kViews[view].name);
-      for (int turned = 0; turned < 2; ++turned) {
-        for (int culled = 1; culled >= 0; --culled) {
-          const auto* f = reporter.Find(Name(view, culled != 0, turned != 0, map));
+      for (int spot = 0; spot < kSpots; ++spot) {
+        if (reporter.Find(Name(view, kFullCulling, spot, map)) == nullptr) continue;
+        printf("%-26s %-6s %-7s", map.name.c_str(), kViews[view].name, spot == 0 ? "start" : kSpotNames[spot]);
+        for (int culling : {kFullCulling, kSetsOnly, kNoCulling}) {
+          const auto* f = reporter.Find(Name(view, culling, spot, map));
           if (f == nullptr) {
             printf(" %18s", "");
           } else {
             printf(" %9.3f (%6.0f)", f->realMs, f->counters.count("faces") ? f->counters.at("faces") : 0);
           }
         }
+        printf("\n");
       }
-      printf("\n");
+    }
+  }
+  printf("\nCulling alone, a frame (ms; portals tried, clusters reached)\n");
+  for (const BenchMap& map : maps) {
+    for (int spot = 0; spot < kSpots; ++spot) {
+      const auto* f = reporter.Find(std::string("Cull") + kSpotNames[spot] + "/" + map.name);
+      if (f == nullptr) continue;
+      printf("%-26s %-7s %9.3f (%.0f, %.0f)\n", map.name.c_str(), spot == 0 ? "start" : kSpotNames[spot],
+             f->realMs, f->counters.at("portals"), f->counters.at("clusters"));
     }
   }
   printf("\nThe numbers line and a panel, flat view from the start (ms): without, with; "
@@ -181,20 +230,28 @@ int main(int argc, char** argv) {
          first.name.c_str(), FirstFrameMs(first));
 
   for (const BenchMap& map : maps) {
-    Register(map, 0, true, false);
-    if (map.wide && !map.views) Register(map, 0, true, true);
+    Register(map, 0, kFullCulling, 0);
+    if (map.wide && !map.views) Register(map, 0, kFullCulling, 1);
     if (!map.views) continue;
-    Register(map, 0, true, false, true);
+    Register(map, 0, kFullCulling, 0, true);
     for (int tree : {1, 0}) {
       benchmark::RegisterBenchmark(((tree ? "Pick/" : "PickEveryFace/") + map.name).c_str(), PickBench, &map)
           ->Arg(tree)
           ->UseRealTime()
           ->Unit(benchmark::kMillisecond);
     }
-    for (int view = 0; view < int(std::size(kViews)); ++view) {
-      for (bool turned : {false, true}) {
-        for (bool culled : {true, false}) {
-          if (view != 0 || !culled || turned) Register(map, view, culled, turned);
+    const bool portals = map.portals;
+    for (int spot = 0; spot < kSpots; ++spot) {
+      if (spot >= 2 && !portals) break;
+      benchmark::RegisterBenchmark((std::string("Cull") + kSpotNames[spot] + "/" + map.name).c_str(),
+                                   CullBench, &map)
+          ->Arg(spot)
+          ->UseRealTime()
+          ->Unit(benchmark::kMillisecond);
+      for (int view = 0; view < int(std::size(kViews)); ++view) {
+        for (int culling : {kFullCulling, kSetsOnly, kNoCulling}) {
+          if (culling == kSetsOnly && !portals) continue;
+          if (view != 0 || culling != kFullCulling || spot != 0) Register(map, view, culling, spot);
         }
       }
     }

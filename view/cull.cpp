@@ -184,6 +184,7 @@ const DrawList& CollectFaces(bool wireframe) {
   const Tree& tree = Level.tree;
   bool useSet = false, usePortals = false;
   List.cameraLeaf = -1;
+  LastFlood = {};
   if (CullFaces && tree.sound && !wireframe) {
     const int64_t leaf = LeafOf(eye);
     List.cameraLeaf = leaf;
