@@ -1,9 +1,11 @@
 // Reading the entities text, in one bounded pass.
 #include "bsp/entities.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string_view>
 
 namespace {
@@ -25,9 +27,48 @@ bool ParseNumbers(std::string_view text, float* numbers, int count) {
   return *at == '\0';
 }
 
+// The keys of the map's look, with or without a leading underscore.
+constexpr std::string_view kLookKeys[] = {"wateralpha", "lavaalpha", "slimealpha", "telealpha",
+                                          "fog"};
+constexpr size_t kFogKey = 4;
+
 struct Entity {
-  std::string_view classname, origin, angle, model;
+  std::string_view classname, origin, angle, model, style, spawnflags;
+  std::string_view look[std::size(kLookKeys)];
 };
+
+MapLook DefaultLook() {
+  MapLook look{};
+  for (float& alpha : look.liquidAlpha) alpha = 1.0f;
+  look.fogColor[0] = look.fogColor[1] = look.fogColor[2] = 0.3f;
+  return look;
+}
+
+void ReadWorldLook(const Entity& world, MapLook* look) {
+  for (size_t k = 0; k < kFogKey; ++k) {
+    float alpha;
+    if (ParseNumbers(world.look[k], &alpha, 1)) look->liquidAlpha[k] = std::clamp(alpha, 0.0f, 1.0f);
+  }
+  float fog[4] = {0, look->fogColor[0], look->fogColor[1], look->fogColor[2]};
+  if (ParseNumbers(world.look[kFogKey], fog, 4) || ParseNumbers(world.look[kFogKey], fog, 1)) {
+    look->fogDensity = std::max(fog[0], 0.0f);
+    for (int c = 0; c < 3; ++c) look->fogColor[c] = std::clamp(fog[c + 1], 0.0f, 1.0f);
+  }
+}
+
+// A switchable light: style 32 to 62, off when spawnflags has bit 1.
+void ReadSwitchedLight(const Entity& entity, uint64_t* lightsOff) {
+  float style, flags = 0;
+  if (!entity.classname.starts_with("light") || !ParseNumbers(entity.style, &style, 1) ||
+      style != std::floor(style) || style < 32 || style > 62) {
+    return;
+  }
+  if (!entity.spawnflags.empty() && (!ParseNumbers(entity.spawnflags, &flags, 1) || std::fabs(flags) > 1e9f)) {
+    flags = 0;
+  }
+  const uint64_t bit = uint64_t{1} << int(style);
+  *lightsOff = (int64_t(flags) & 1) != 0 ? *lightsOff | bit : *lightsOff & ~bit;
+}
 
 // The entity's start when it is one of `classname` with an origin.
 bool StartOf(const Entity& entity, std::string_view classname, PlayerStart* start) {
@@ -62,6 +103,8 @@ bool BrushOf(const Entity& entity, uint32_t modelCount, BrushEntity* brush) {
 
 MapEntities ReadMapEntities(const char* text, size_t length, uint32_t modelCount) {
   MapEntities found{};
+  found.look = DefaultLook();
+  bool worldSeen = false;
   PlayerStart deathmatch{};
   Entity entity{};
   std::string_view pending;  // a key waiting for its value
@@ -79,6 +122,11 @@ MapEntities ReadMapEntities(const char* text, size_t length, uint32_t modelCount
       }
       BrushEntity brush;
       if (BrushOf(entity, modelCount, &brush)) found.brushes.push_back(brush);
+      if (!worldSeen && entity.classname == "worldspawn") {
+        worldSeen = true;
+        ReadWorldLook(entity, &found.look);
+      }
+      ReadSwitchedLight(entity, &found.look.lightsOff);
       inEntity = false;
     } else if (c == '"' && inEntity) {
       const char* close = static_cast<const char*>(memchr(text + i + 1, '"', length - i - 1));
@@ -95,6 +143,15 @@ MapEntities ReadMapEntities(const char* text, size_t length, uint32_t modelCount
         entity.angle = word;
       } else if (pending == "model") {
         entity.model = word;
+      } else if (pending == "style") {
+        entity.style = word;
+      } else if (pending == "spawnflags") {
+        entity.spawnflags = word;
+      } else {
+        const std::string_view key = pending.starts_with('_') ? pending.substr(1) : pending;
+        for (size_t k = 0; k < std::size(kLookKeys); ++k) {
+          if (key == kLookKeys[k]) entity.look[k] = word;
+        }
       }
       haveKey = !haveKey;
     } else if (c != ' ' && c != '\t' && c != '\n' && c != '\r') {

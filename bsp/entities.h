@@ -18,9 +18,19 @@ struct BrushEntity {
   float origin[3];  // where the model's faces are moved to; 0 0 0 when not given
 };
 
+// What worldspawn and the light entities say about how the map looks.
+enum LiquidKind { kWater, kLava, kSlime, kTeleporter, kLiquidKinds };
+struct MapLook {
+  float liquidAlpha[kLiquidKinds];  // opacity by kind, 0 to 1; 1: opaque
+  float fogDensity;                 // 0: no fog
+  float fogColor[3];                // red, green, blue, 0 to 1
+  uint64_t lightsOff;               // bit s: switchable light style s starts off
+};
+
 struct MapEntities {
   PlayerStart start;
   std::vector<BrushEntity> brushes;
+  MapLook look;
 };
 
 // Reads `text` (`length` bytes, with or without a terminating zero) once,
@@ -31,6 +41,14 @@ struct MapEntities {
 // - brushes: every entity whose "model" is "*N" for a whole N from 1 to
 //   `modelCount` - 1, in order, except triggers (a classname starting with
 //   "trigger_"), which the game never shows. A malformed origin is 0 0 0.
+// - look: from the first worldspawn, "wateralpha", "lavaalpha",
+//   "slimealpha" and "telealpha" (each also with a leading underscore, the
+//   later one winning), a number clamped to [0, 1], default 1; "fog"
+//   ("DENSITY" or "DENSITY R G B", the colour clamped to [0, 1], default
+//   grey 0.3), no fog when missing or malformed. From every entity whose
+//   classname starts with "light" and whose "style" is a whole number from
+//   32 to 62, whether that style starts off (spawnflags bit 1), the last
+//   such entity deciding.
 MapEntities ReadMapEntities(const char* text, size_t length, uint32_t modelCount);
 
 // ReadMapEntities' start alone.

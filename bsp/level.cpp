@@ -187,6 +187,7 @@ int LoadViewData() {
     MapEntities entities = ReadEntitiesLump();
     Level.start = entities.start;
     Level.brushes = std::move(entities.brushes);
+    Level.look = entities.look;
     ReadLightSamples();
     ReadLumpArray(kTexInfoLump, &Level.texInfos);
     ReadTextures();
