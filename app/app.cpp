@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "app/clock.h"
 #include "app/gl_context.h"
 #include "app/options.h"
 #include "app/picture.h"
@@ -17,6 +18,7 @@
 #include "bsp/pak.h"
 #include "platform/gl.h"
 #include "app/commands.h"
+#include "view/motion.h"
 #include "view/render.h"
 #include "view/upload.h"
 
@@ -25,6 +27,11 @@ namespace {
 const char kClassName[] = "Mivo";
 const char kTitle[] = "Darro's Mivo: Use the Key Pad to move around.";
 constexpr UINT_PTR kWatchTimer = 1;
+// While the clock runs and something that moves is in view, this timer asks
+// for the next frame: at most 60 a second.
+constexpr UINT_PTR kFrameTimer = 2;
+constexpr UINT kFramePeriod = 17;  // milliseconds
+bool redrawing = false;  // kFrameTimer is set
 
 // Set by the first Shutdown. From then on no handler touches the released
 // context or the freed level, and a second Shutdown releases nothing.
@@ -40,6 +47,7 @@ bool opening = false;
 int TakeShot(HWND window) {
   int status = 1;  // after a palette format's message there is nothing to draw with
   if (!ended) {
+    ShownTime = ClockTime(GetTickCount());
     DrawLevel();
     status = SavePicture(ShotPath, 640, 480, ShotSize);
   }
@@ -132,6 +140,14 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
       if (!ended && !opening && wParam == kWatchTimer && PollWatchedFile(GetTickCount()) != 0) {
         ReplaceMap(window, Shown.path.c_str(), kKeepView | kQuietFailure);
       }
+      if (!ended && !opening && wParam == kFrameTimer) {
+        if (IsIconic(window)) {
+          KillTimer(window, kFrameTimer);  // until the window is restored and drawn again
+          redrawing = false;
+        } else {
+          InvalidateRect(window, nullptr, FALSE);
+        }
+      }
       return 0;
     case WM_DROPFILES:
       OnDropFiles(window, reinterpret_cast<HDROP>(wParam));
@@ -142,6 +158,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 }
 
 void OnCreate(HWND window) {
+  redrawing = false;
   DeviceContext = GetDC(window);
   SetupPixelFormat(DeviceContext);
   CheckPalette(DeviceContext);
@@ -210,9 +227,21 @@ int ReplaceMap(HWND window, const char* path, int how) {
 }
 
 void OnPaint(HWND window) {
+  ShownTime = ClockTime(GetTickCount());
   DrawLevel();
   SwapBuffers(DeviceContext);
   ValidateRect(window, nullptr);
+  // The next frame comes from the timer, or nothing is drawn until
+  // something happens; a minimised window is drawn again once restored.
+  const bool moving = MapClock.running && FrameMoves() && !IsIconic(window);
+  if (moving != redrawing) {
+    redrawing = moving;
+    if (moving) {
+      SetTimer(window, kFrameTimer, kFramePeriod, nullptr);
+    } else {
+      KillTimer(window, kFrameTimer);
+    }
+  }
 }
 
 void Shutdown() {

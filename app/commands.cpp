@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "app/app.h"
+#include "app/clock.h"
 #include "view/camera.h"
 
 namespace {
@@ -38,6 +39,9 @@ void OnKey(HWND window, int character) {
     case 'R':
       ReloadMap(window);  // repaints when it has something new to show
       return;
+    case ' ':
+      StartOrStopClock(GetTickCount());
+      break;
     default:
       if (!RunViewKey(character)) return;  // no command: no change and no repaint
   }

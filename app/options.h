@@ -16,6 +16,8 @@ extern const char* ShotPath;
 // --size: the picture shrunk to fit ShotSize x ShotSize; 0 keeps 640 x 480.
 extern int ShotSize;
 
+// --time SECONDS sets the map's clock (app/clock.h), stopped there.
+
 // Whether the map on show is reloaded when its file changes: unless
 // --no-watch is given.
 extern bool WatchMap;
