@@ -23,6 +23,8 @@ const char kUsage[] =
     "                          4000000 as BSP2 or 2PSB)\n"
     "  mapgen room OUT.bsp     one room of six faces around the starting view\n"
     "  mapgen empty OUT.bsp    a valid map with no faces\n"
+    "  mapgen alive OUT.bsp    panels with a pulsing light, water, sky, a fence and an\n"
+    "                          animated texture, for the map's clock\n"
     "  mapgen pak OUT.pak NAME=FILE...   a pak holding each FILE as NAME\n";
 
 int Usage() {
@@ -112,6 +114,9 @@ int main(int argc, char** argv) {
     // Wide enough that the first frame shows the floor, the far wall and
     // the ceiling; the eye stands 128 in from the back wall.
     AddRoom(map, {352, 160, 0}, {736, 800, 192});
+    out = argv[2];
+  } else if (kind == "alive") {
+    map = AliveMap();
     out = argv[2];
   } else if (kind == "empty") {
     out = argv[2];

@@ -31,6 +31,8 @@ struct Frustum {
   float planes[6][4];
 };
 
+Frustum LastFrustum;  // of the last CollectFaces
+
 // Clip coordinates of a map point are P M C p, with C taking map (x, y, z)
 // to GL (x, z, -y); the planes come from that matrix's rows.
 Frustum ViewFrustum(float eye[3]) {
@@ -168,12 +170,16 @@ void ResetCulling() {
   MarkedTrusted = false;
 }
 
+bool BoxMeetsView(const float mins[3], const float maxs[3]) {
+  return BoxInView(LastFrustum, mins, maxs, 1);
+}
+
 const DrawList& CollectFaces(bool wireframe) {
   ++Frame;
   List.world.clear();
   List.brushes.assign(Level.brushes.size(), 1);
   float eye[3];
-  const Frustum frustum = ViewFrustum(eye);
+  const Frustum frustum = LastFrustum = ViewFrustum(eye);
   const Tree& tree = Level.tree;
   List.culled = CullFaces && tree.trusted && !wireframe;
   List.cameraLeaf = -1;

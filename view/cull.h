@@ -26,6 +26,10 @@ extern bool CullFaces;
 // colour shows). The list is rebuilt in place each frame.
 const DrawList& CollectFaces(bool wireframe);
 
+// Whether the box (map coordinates) meets the view CollectFaces last
+// worked with, widened by a unit.
+bool BoxMeetsView(const float mins[3], const float maxs[3]);
+
 // Forgets what was worked out for the previous level: its camera leaf and
 // visible set.
 void ResetCulling();

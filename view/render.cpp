@@ -441,7 +441,14 @@ void LightOnlyPass() {
 void DrawFaces(const std::vector<uint32_t>& faces, const float shift[3]) {
   const bool lit = View.light != kFlatView;
   const bool textured = View.textures && View.light != kLightOnlyView;
-  for (uint32_t f : faces) Look.moves = Look.moves || (Level.surfaces[f].moving & Look.shown) != 0;
+  // Something that moves is in view, as far as the faces' boxes tell.
+  for (size_t i = 0; i < faces.size() && !Look.moves; ++i) {
+    const Surface& s = Level.surfaces[faces[i]];
+    if ((s.moving & Look.shown) == 0) continue;
+    float mins[3], maxs[3];
+    for (int k = 0; k < 3; ++k) mins[k] = s.mins[k] + shift[k], maxs[k] = s.maxs[k] + shift[k];
+    Look.moves = BoxMeetsView(mins, maxs);
+  }
   const std::vector<uint32_t>* opaque = &faces;
   if (Look.translucent) {
     Opaque.clear();
