@@ -5,6 +5,10 @@
 // without culling, and turned around (Frame<View>[Unculled][Turned]/MAP).
 // The first frame drawn in the process also pays for llvmpipe compiling its
 // shaders; it is timed once on its own and kept out of the per-frame figures.
+// The map's clock: at spots of the real maps where something moves, the
+// frame still and with the clock running at 60 frames a second
+// (Clock<View>Still and Clock<View>Running/MAP[@start]), with the light
+// composed again per frame and the time it took.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -17,6 +21,7 @@
 #include "tests/unit/support.h"
 #include "view/camera.h"
 #include "view/cull.h"
+#include "view/motion.h"
 #include "view/render.h"
 #include "view/upload.h"
 #include "view/views.h"
@@ -79,6 +84,56 @@ double FirstFrameMs(const BenchMap& map) {
   return took.count();
 }
 
+// Where the clock is timed: a map, a view and an eye (map point and yaw),
+// or the map's player start.
+struct Spot {
+  const char* map;
+  int view;
+  bool start;
+  float eye[3];
+  float yaw;
+};
+constexpr Spot kSpots[] = {
+    {"libre-e1m1", 3, true, {}, 0},                     // nothing moves in view
+    {"libre-e1m1", 3, false, {-1005, 536, 254}, 0},     // styled lights and a teleporter
+    {"e4m4-bsp2-sub64", 1, true, {}, 0},
+    {"e4m4-bsp2-sub64", 1, false, {-1064, 991, 216.5f}, 270},  // a hall of styled lights
+};
+
+std::string ClockName(const Spot& spot, bool running) {
+  return std::string("Clock") + kViews[spot.view].name + (running ? "Running/" : "Still/") +
+         spot.map + (spot.start ? "@start" : "");
+}
+
+// Args: running or still.
+void Clock(benchmark::State& state, const BenchMap* map, const Spot* spot) {
+  if (ShowMap(*map) != 0) {
+    state.SkipWithError("the map does not load");
+    return;
+  }
+  View = kViews[spot->view].view;
+  if (!spot->start) SetCamera(spot->eye, spot->yaw, 0);
+  const bool running = state.range(0) != 0;
+  ShownTime = {running, 1.0};
+  DrawLevel();
+  glFinish();
+  double lightMs = 0, blocks = 0, frames = 0;
+  for (auto _ : state) {
+    if (running) ShownTime.seconds += 1 / 60.0;
+    DrawLevel();
+    glFinish();
+    lightMs += LastLightRefresh.ms;
+    blocks += LastLightRefresh.blocks;
+    ++frames;
+  }
+  state.counters["light_ms"] = lightMs / frames;
+  state.counters["blocks"] = blocks / frames;
+  state.counters["moves"] = FrameMoves() ? 1 : 0;
+  ShownTime = {};
+  View = kViews[0].view;
+  ForgetMap();
+}
+
 std::string Name(int view, bool culled, bool turned, const BenchMap& map) {
   std::string name = view == 0 && culled && !turned ? "Frame" : std::string("Frame") + kViews[view].name;
   if (!culled) name += "Unculled";
@@ -114,6 +169,19 @@ void PrintSummary(const std::vector<BenchMap>& maps, const MedianReporter& repor
       }
       printf("\n");
     }
+  }
+  printf("\nThe map's clock: the frame still and running (medians, ms), light composed again a frame\n");
+  printf("%-30s %-6s %9s %9s %7s %9s %8s\n", "map", "view", "still", "running", "ratio", "light ms",
+         "blocks");
+  for (const Spot& spot : kSpots) {
+    const auto* still = reporter.Find(ClockName(spot, false));
+    const auto* running = reporter.Find(ClockName(spot, true));
+    if (still == nullptr || running == nullptr) continue;
+    printf("%-30s %-6s %9.3f %9.3f %7.2f %9.3f %8.1f%s\n",
+           (std::string(spot.map) + (spot.start ? " (start)" : "")).c_str(), kViews[spot.view].name,
+           still->realMs, running->realMs, running->realMs / still->realMs,
+           running->counters.at("light_ms"), running->counters.at("blocks"),
+           running->counters.at("moves") != 0 ? "" : " (nothing moves)");
   }
   printf("\nMemory built at load (MB): surfaces and corners, light pages, textures\n");
   for (const BenchMap& map : maps) {
@@ -151,6 +219,17 @@ int main(int argc, char** argv) {
         for (bool culled : {true, false}) {
           if (view != 0 || !culled || turned) Register(map, view, culled, turned);
         }
+      }
+    }
+  }
+  for (const Spot& spot : kSpots) {
+    for (const BenchMap& map : maps) {
+      if (map.name != spot.map) continue;
+      for (bool running : {false, true}) {
+        benchmark::RegisterBenchmark(ClockName(spot, running).c_str(), Clock, &map, &spot)
+            ->Arg(running ? 1 : 0)
+            ->UseRealTime()
+            ->Unit(benchmark::kMillisecond);
       }
     }
   }
