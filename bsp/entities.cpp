@@ -49,11 +49,13 @@ void ReadWorldLook(const Entity& world, MapLook* look) {
     float alpha;
     if (ParseNumbers(world.look[k], &alpha, 1)) look->liquidAlpha[k] = std::clamp(alpha, 0.0f, 1.0f);
   }
-  float fog[4] = {0, look->fogColor[0], look->fogColor[1], look->fogColor[2]};
-  if (ParseNumbers(world.look[kFogKey], fog, 4) || ParseNumbers(world.look[kFogKey], fog, 1)) {
-    look->fogDensity = std::max(fog[0], 0.0f);
+  float fog[4];
+  if (ParseNumbers(world.look[kFogKey], fog, 4)) {
     for (int c = 0; c < 3; ++c) look->fogColor[c] = std::clamp(fog[c + 1], 0.0f, 1.0f);
+  } else if (!ParseNumbers(world.look[kFogKey], fog, 1)) {
+    return;
   }
+  look->fogDensity = std::max(fog[0], 0.0f);
 }
 
 // A switchable light: style 32 to 62, off when spawnflags has bit 1.
