@@ -155,6 +155,7 @@ TEST_F(Clocked, AnimatedTexturesLiquidsAndTheSkysLayersMoveInTheTexturedViews) {
       {"sky", kSky, 2.5, 4},  // near 40, clear; far row 101.3
       {"sky", kSky, 4.5, 5},  // near 72
       {"sky", kSky, 7.5, 3},  // near 120, clear; far row 13.3
+      {"sky", kSky, 100.25, 5},  // near 1604 mod 128 = 68, many turns on
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.what << " at " << c.seconds);
