@@ -17,6 +17,7 @@
 #include "platform/gl.h"
 #include "tests/unit/support.h"
 #include "view/camera.h"
+#include "view/cull.h"
 #include "view/motion.h"
 #include "view/render.h"
 #include "view/upload.h"
@@ -124,6 +125,32 @@ TEST_F(Clocked, LightStylesFollowTheirPatternsAndSwitchableLightsStartAsTheirEnt
     Load(map);
     EXPECT_TRUE(Near(At(kLight, 0.55, kSwitched[0], kSwitched[1]), 64, 64, 64)) << light;
   }
+}
+
+// Light made again block by block as the clock runs is the light composed
+// at once for that time: the pages GL holds, with every face of a real map
+// drawn.
+TEST_F(Clocked, RunningLightOfARealMapIsTheLightComposedAtOnce) {
+  const char* maps = getenv("MIVO_REAL_MAPS");
+  const std::string path = maps != nullptr ? std::string(maps) + "/libre-e1m1.bsp" : "";
+  if (path.empty() || !fs::exists(path)) GTEST_SKIP() << "MIVO_REAL_MAPS has no libre-e1m1.bsp";
+  std::vector<uint8_t> pages[2];
+  CullFaces = false;
+  for (int m = 0; m < 2; ++m) {
+    ResetMapState();
+    ASSERT_EQ(OpenMap(path.c_str()) == 0 ? LoadLevel() : 1, 0);
+    UploadLevel();
+    for (double t = m == 0 ? 0 : 1.05; t < 1.1; t += 0.1) At(kLight, t, 0, 0);
+    for (GLuint name : LevelTextures.lightPages) {
+      std::vector<uint8_t> page(size_t(kLightPageSize) * kLightPageSize * 3);
+      glBindTexture(GL_TEXTURE_2D, name);
+      glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, page.data());
+      pages[m].insert(pages[m].end(), page.begin(), page.end());
+    }
+  }
+  CullFaces = true;
+  EXPECT_EQ(pages[0].size(), 2u * kLightPageSize * kLightPageSize * 3);
+  EXPECT_TRUE(pages[0] == pages[1]);
 }
 
 // The colour's number (a pixel's red, in the textured views) at each time.
@@ -241,5 +268,10 @@ TEST(ClockedWindow, RedrawsOnlyWhileTheClockRunsAndSomethingMovesInView) {
   EXPECT_FALSE(MapClock.running);
   const double stoppedAt = MapClock.seconds;
   EXPECT_EQ(ClockTime(GetTickCount() + 5000).seconds, stoppedAt);
+  MapDraft steady = AliveMap();  // its back wall in style 0: in the lit view nothing varies
+  steady.faces[0].styles[0] = 0;
+  ASSERT_EQ(ReplaceMap(window, InGameFolder(steady).c_str(), kKeepView), 0);
+  EXPECT_EQ(nextTimer(" "), 1u) << "running, nothing that varies";
   DestroyWindow(window);
+  MapClock = {};
 }
