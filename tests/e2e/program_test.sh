@@ -69,12 +69,7 @@ ended 0
 start --view lit "$scratch/alive.bsp"
 await "$title"
 ticks() { awk '{print $14 + $15}' "/proc/$viewer/stat"; }
-busy() {
-  local before
-  before=$(ticks)
-  sleep 2
-  echo $(($(ticks) - before))
-}
+busy() { local before; before=$(ticks); sleep 2; echo $(($(ticks) - before)); }
 keys space
 ((used = $(busy), used >= 10)) || fail "running, the window took $used ticks in 2 s"
 keys space

@@ -411,12 +411,11 @@ TEST(Entities, WorldspawnGivesTheMapsLookAndLightEntitiesTheSwitchedStylesThatSt
       {R"({"_wateralpha" "-1" "classname" "worldspawn" "_fog" "0.2 1.5 0 0"})", 0, 1, 0.2f, 1, 0},
       {R"({"classname" "worldspawn" "fog" "0.2 1 0" "wateralpha" "half"})", 1, 1, 0, 0.3f, 0},
       {R"({"classname" "worldspawn"} {"classname" "worldspawn" "wateralpha" "0.5"})", 1, 1, 0, 0.3f, 0},
-      {R"({"classname" "light" "style" "32" "spawnflags" "1"}
-          {"classname" "light_torch" "style" "62" "spawnflags" "3"})", 1, 1, 0, 0.3f, 1ull << 32 | 1ull << 62},
-      {R"({"classname" "light" "style" "32" "spawnflags" "1"} {"classname" "light" "style" "32"})",
-       1, 1, 0, 0.3f, 0},
-      {R"({"classname" "light" "style" "63" "spawnflags" "1"} {"classname" "light" "style" "32.5"
-          "spawnflags" "1"} {"classname" "info_null" "style" "33" "spawnflags" "1"})", 1, 1, 0, 0.3f, 0},
+      {R"({"classname" "light" "style" "32" "spawnflags" "1"} {"classname" "light_torch" "style" "62"
+          "spawnflags" "3"} {"classname" "light" "style" "40" "spawnflags" "1"} {"classname" "light"
+          "style" "40"} {"classname" "light" "style" "63" "spawnflags" "1"} {"classname" "light"
+          "style" "33.5" "spawnflags" "1"} {"classname" "info_null" "style" "34" "spawnflags" "1"})",
+       1, 1, 0, 0.3f, 1ull << 32 | 1ull << 62},
   };
   for (const auto& c : cases) {
     const MapLook look = ReadMapEntities(c.text, strlen(c.text), 0).look;

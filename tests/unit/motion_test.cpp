@@ -118,13 +118,6 @@ TEST_F(Clocked, LightStylesFollowTheirPatternsAndSwitchableLightsStartAsTheirEnt
   EXPECT_EQ((At(kLight, 0.75, 0, 0), LastLightRefresh.blocks), 0u);
   TurnCamera(180);
   EXPECT_TRUE(Near(At(kLight, 0.75, kBackWall[0], kBackWall[1]), 64 * 7 / 12.0, 64 * 7 / 12.0, 64 * 7 / 12.0));
-  // A light that does not start off, and a style no entity switches.
-  for (const char* light : {R"({"classname" "light_torch" "style" "32" "spawnflags" "2"})", ""}) {
-    MapDraft map = AliveMap();
-    map.entities = light;
-    Load(map);
-    EXPECT_TRUE(Near(At(kLight, 0.55, kSwitched[0], kSwitched[1]), 64, 64, 64)) << light;
-  }
 }
 
 // Light made again block by block as the clock runs is the light composed
