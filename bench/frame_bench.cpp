@@ -94,8 +94,8 @@ struct Spot {
   float yaw;
 };
 constexpr Spot kSpots[] = {
-    {"libre-e1m1", 3, true, {}, 0},                     // nothing moves in view
-    {"libre-e1m1", 3, false, {-1005, 536, 254}, 0},     // styled lights and a teleporter
+    {"libre-e1m1", 3, true, {}, 0},                  // nothing moves in view
+    {"libre-e1m1", 3, false, {-1005, 536, 254}, 0},  // styled lights and a teleporter
     {"e4m4-bsp2-sub64", 1, true, {}, 0},
     {"e4m4-bsp2-sub64", 1, false, {-1064, 991, 216.5f}, 270},  // a hall of styled lights
 };
@@ -170,7 +170,9 @@ void PrintSummary(const std::vector<BenchMap>& maps, const MedianReporter& repor
       printf("\n");
     }
   }
-  printf("\nThe map's clock: the frame still and running (medians, ms), light composed again a frame\n");
+  printf(
+      "\nThe map's clock: the frame still and running (medians, ms), light composed again a "
+      "frame\n");
   printf("%-30s %-6s %9s %9s %7s %9s %8s\n", "map", "view", "still", "running", "ratio", "light ms",
          "blocks");
   for (const Spot& spot : kSpots) {

@@ -47,7 +47,8 @@ MapLook DefaultLook() {
 void ReadWorldLook(const Entity& world, MapLook* look) {
   for (size_t k = 0; k < kFogKey; ++k) {
     float alpha;
-    if (ParseNumbers(world.look[k], &alpha, 1)) look->liquidAlpha[k] = std::clamp(alpha, 0.0f, 1.0f);
+    if (ParseNumbers(world.look[k], &alpha, 1))
+      look->liquidAlpha[k] = std::clamp(alpha, 0.0f, 1.0f);
   }
   float fog[4];
   if (ParseNumbers(world.look[kFogKey], fog, 4)) {
@@ -65,7 +66,8 @@ void ReadSwitchedLight(const Entity& entity, uint64_t* lightsOff) {
       style != std::floor(style) || style < 32 || style > 62) {
     return;
   }
-  if (!entity.spawnflags.empty() && (!ParseNumbers(entity.spawnflags, &flags, 1) || std::fabs(flags) > 1e9f)) {
+  if (!entity.spawnflags.empty() &&
+      (!ParseNumbers(entity.spawnflags, &flags, 1) || std::fabs(flags) > 1e9f)) {
     flags = 0;
   }
   const uint64_t bit = uint64_t{1} << int(style);

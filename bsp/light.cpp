@@ -200,7 +200,8 @@ bool RefreshLightBlock(LightGrid& grid) {
   bool stale = false;
   for (int k = 0; k < grid.styleCount; ++k) {
     const size_t style = grid.styles[k];
-    stale = stale || (style < light.styleChanged.size() && light.styleChanged[style] > grid.composed);
+    stale =
+        stale || (style < light.styleChanged.size() && light.styleChanged[style] > grid.composed);
   }
   grid.composed = light.changes;
   if (stale) ComposeLightBlock(grid, light.pages.data());

@@ -42,7 +42,8 @@ void StyleValuesAt(double seconds, uint64_t lightsOff, std::vector<float>* value
   for (int style = 0; style < kPatternedStyles; ++style) {
     const char* pattern = PatternOf(style);
     char letter = pattern[StepAt(seconds, 10, int(strlen(pattern)))];
-    if (style >= 32 && style < kPatternedStyles - 1 && ((lightsOff >> style) & 1) != 0) letter = 'a';
+    if (style >= 32 && style < kPatternedStyles - 1 && ((lightsOff >> style) & 1) != 0)
+      letter = 'a';
     (*values)[size_t(style)] = float(letter - 'a') / 12.0f;
   }
 }

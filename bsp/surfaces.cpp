@@ -56,7 +56,8 @@ bool CutAlongGrid(const CutPolygon& polygon, int axis, std::vector<CutPolygon>& 
   }
   float lo = INFINITY, hi = -INFINITY;
   for (const CutCorner& c : polygon) lo = std::min(lo, c.p[axis]), hi = std::max(hi, c.p[axis]);
-  if (!(hi - lo > kPieceSize)) return std::isfinite(hi - lo) && CutAlongGrid(polygon, axis + 1, pieces, left);
+  if (!(hi - lo > kPieceSize))
+    return std::isfinite(hi - lo) && CutAlongGrid(polygon, axis + 1, pieces, left);
   const double first = std::ceil((double{lo} + 0.5) / kPieceSize);
   const double last = std::floor((double{hi} - 0.5) / kPieceSize);
   const double lines = last - first + 1;
@@ -81,7 +82,8 @@ void CutSurface(Surface& surface, const CutPolygon& polygon, float width, float 
   left = room;
   Corners& c = Level.corners;
   surface.cut = int32_t(c.cuts.size());
-  SurfaceCut cut{uint32_t(c.positions.size() / 3), 0, uint32_t(c.pieces.size()), uint32_t(pieces.size())};
+  SurfaceCut cut{uint32_t(c.positions.size() / 3), 0, uint32_t(c.pieces.size()),
+                 uint32_t(pieces.size())};
   for (const CutPolygon& piece : pieces) {
     c.pieces.push_back(uint32_t(piece.size()));
     cut.cornerCount += uint32_t(piece.size());

@@ -63,7 +63,8 @@ int FrameOfName(const char* name) {
 // its name, whatever the case.
 std::string SetOfName(const char* name) {
   std::string set(1, FrameOfName(name) < 10 ? '0' : 'a');
-  for (const char* c = name + 2; *c != '\0'; ++c) set += char(tolower(static_cast<unsigned char>(*c)));
+  for (const char* c = name + 2; *c != '\0'; ++c)
+    set += char(tolower(static_cast<unsigned char>(*c)));
   return set;
 }
 

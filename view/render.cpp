@@ -96,11 +96,11 @@ std::vector<uint32_t> Indices;  // one call's triangles
 
 // What the frame being drawn makes of the map's clock and its look.
 struct FrameLook {
-  bool moving;          // the clock has started and textures show: liquids warp, skies move
-  uint8_t shown;        // what of kMovingLight and kMovingTexels the view shows
-  bool moves;           // something drawn changes with the clock
-  bool translucent;     // some liquids are drawn over what lies behind them
-  bool fog;             // the game view of a map with fog
+  bool moving;       // the clock has started and textures show: liquids warp, skies move
+  uint8_t shown;     // what of kMovingLight and kMovingTexels the view shows
+  bool moves;        // something drawn changes with the clock
+  bool translucent;  // some liquids are drawn over what lies behind them
+  bool fog;          // the game view of a map with fog
 };
 FrameLook Look;
 
@@ -318,15 +318,16 @@ void TexturePass() {
   FlatPass([](const Surface& s) { return s.texture < 0; });
   BeginTextures(Frame.textureCoords);
   glAlphaFunc(GL_GEQUAL, 0.5f);
-  DrawGroups(LevelTextures.textures.size(), [](const Surface& s) { return TextureNow(s.texture); },
-             [](size_t g) {
-               BindTexture(LevelTextures.textures[g]);
-               if (Level.textures[g].look == kFenceLook) {
-                 glEnable(GL_ALPHA_TEST);
-               } else {
-                 glDisable(GL_ALPHA_TEST);
-               }
-             });
+  DrawGroups(
+      LevelTextures.textures.size(), [](const Surface& s) { return TextureNow(s.texture); },
+      [](size_t g) {
+        BindTexture(LevelTextures.textures[g]);
+        if (Level.textures[g].look == kFenceLook) {
+          glEnable(GL_ALPHA_TEST);
+        } else {
+          glDisable(GL_ALPHA_TEST);
+        }
+      });
   glDisable(GL_ALPHA_TEST);
   EndTextures();
 }
@@ -352,7 +353,8 @@ void SkyLayerPass() {
   DrawGroups(
       layers.size(),
       [&](const Surface& s) {
-        return s.look == kSkyLook && size_t(s.texture) < layers.size() && layers[size_t(s.texture)] != 0
+        return s.look == kSkyLook && size_t(s.texture) < layers.size() &&
+                       layers[size_t(s.texture)] != 0
                    ? s.texture
                    : -1;
       },
@@ -493,8 +495,9 @@ void DrawTranslucent() {
       t.distance += d * d;
     }
   }
-  std::stable_sort(Translucents.begin(), Translucents.end(),
-                   [](const Translucent& a, const Translucent& b) { return a.distance > b.distance; });
+  std::stable_sort(
+      Translucents.begin(), Translucents.end(),
+      [](const Translucent& a, const Translucent& b) { return a.distance > b.distance; });
   Frame.faces.clear();
   ClearBatch();
   for (const Translucent& t : Translucents) {
@@ -526,7 +529,8 @@ void DrawTranslucent() {
     if (texture < LevelTextures.textures.size()) {
       BindTexture(LevelTextures.textures[texture]);
       glColor4f(1, 1, 1, AlphaOf(s));
-      glDrawElements(GL_TRIANGLES, GLsizei(Indices.size() - run), GL_UNSIGNED_INT, Indices.data() + run);
+      glDrawElements(GL_TRIANGLES, GLsizei(Indices.size() - run), GL_UNSIGNED_INT,
+                     Indices.data() + run);
     }
     run = Indices.size();
   }
@@ -586,7 +590,8 @@ void BeginFrameLook() {
   Look = {};
   Look.moving = ShownTime.started && textured;
   Look.shown = uint8_t((lit ? kMovingLight : 0) | (textured ? kMovingTexels : 0));
-  for (float alpha : look.liquidAlpha) Look.translucent = Look.translucent || (textured && alpha < 1);
+  for (float alpha : look.liquidAlpha)
+    Look.translucent = Look.translucent || (textured && alpha < 1);
   Look.fog = lit && textured && look.fogDensity > 0;
   if (Look.fog) {
     glFogi(GL_FOG_MODE, GL_EXP2);

@@ -70,12 +70,13 @@ void UploadForView() {
       const bool fence = texture.look == kFenceLook;
       LevelTextures.textures.push_back(
           !usable ? 0
-          : fence ? UploadMipmapped(texture.width, texture.height, GL_RGBA, texture.clearTexels.data())
-                  : UploadMipmapped(texture.width, texture.height, GL_RGB, texture.texels.data()));
-      LevelTextures.skyLayers.push_back(
-          usable && texture.look == kSkyLook && texture.clearWidth > 0
-              ? UploadMipmapped(texture.clearWidth, texture.height, GL_RGBA, texture.clearTexels.data())
-              : 0);
+          : fence
+              ? UploadMipmapped(texture.width, texture.height, GL_RGBA, texture.clearTexels.data())
+              : UploadMipmapped(texture.width, texture.height, GL_RGB, texture.texels.data()));
+      LevelTextures.skyLayers.push_back(usable && texture.look == kSkyLook && texture.clearWidth > 0
+                                            ? UploadMipmapped(texture.clearWidth, texture.height,
+                                                              GL_RGBA, texture.clearTexels.data())
+                                            : 0);
       LevelTextures.brights.push_back(
           usable && !texture.brights.empty()
               ? UploadMipmapped(texture.width, texture.height, GL_RGBA, texture.brights.data())

@@ -7,10 +7,11 @@
 // when the level loads, the light pages filled, the textures expanded and
 // DrawLevel in every view, still and at a time on the map's clock (with no
 // GL context current, GL ignores the calls, but every read that makes their
-// arguments happens, the walk of the tree among them). The sanitizers catch reads outside the arrays,
-// overflows and leaks; the checks here catch a failure that does not say
-// why, a message on success, and a level that quietly lost what the views
-// draw from for want of memory, which a file of this size never needs.
+// arguments happens, the walk of the tree among them). The sanitizers catch
+// reads outside the arrays, overflows and leaks; the checks here catch a
+// failure that does not say why, a message on success, and a level that
+// quietly lost what the views draw from for want of memory, which a file of
+// this size never needs.
 #include <unistd.h>
 
 #include <cstdlib>
@@ -86,8 +87,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FillLightPages();
   ExpandTextures();
   const std::vector<GLuint> names(Level.textures.size(), 1);
-  LevelTextures = {true, true, std::vector<GLuint>(size_t(Level.light.pageCount), 1), names, names,
-                   names};
+  LevelTextures = {true,  true,  std::vector<GLuint>(size_t(Level.light.pageCount), 1),
+                   names, names, names};
   ResetCulling();
   // Each view still, then at a time on the map's clock (which brings in the
   // light styles, animated textures, warped liquids and the sky's layers).

@@ -88,7 +88,8 @@ testing::AssertionResult Near(uint32_t got, double r, double g, double b, double
 // light's wall, the animated texture, the water, the sky and a hole and a
 // bar of the fence.
 constexpr int kBackWall[2] = {320, 100}, kSwitched[2] = {619, 300}, kAnimated[2] = {54, 300},
-              kWaterPixel[2] = {186, 300}, kSky[2] = {320, 240}, kHole[2] = {405, 300}, kBar[2] = {438, 300};
+              kWaterPixel[2] = {186, 300}, kSky[2] = {320, 240}, kHole[2] = {405, 300},
+              kBar[2] = {438, 300};
 
 }  // namespace
 
@@ -99,11 +100,11 @@ TEST_F(Clocked, LightStylesFollowTheirPatternsAndSwitchableLightsStartAsTheirEnt
   Load(culled);
   const struct {
     double seconds;
-    double wall, switched;  // style 2 and style 32 (started off)
+    double wall, switched;    // style 2 and style 32 (started off)
   } cases[] = {{-1, 64, 64},  // still: every style at full strength
-               {0.05, 0, 0},  {0.55, 64 * 5 / 12.0, 0}, {1.25, 64, 0},
-               {2.55, 64 * 25 / 12.0, 0},  // step 25, "z"
-               {5.15, 0, 0}};              // step 51: the pattern of 51 again from "a"
+               {0.05, 0, 0},  {0.55, 64 * 5 / 12.0, 0},
+               {1.25, 64, 0}, {2.55, 64 * 25 / 12.0, 0},  // step 25, "z"
+               {5.15, 0, 0}};  // step 51: the pattern of 51 again from "a"
   for (const auto& c : cases) {
     SCOPED_TRACE(c.seconds);
     EXPECT_TRUE(Near(At(kLight, c.seconds, kBackWall[0], kBackWall[1]), c.wall, c.wall, c.wall));
@@ -117,7 +118,8 @@ TEST_F(Clocked, LightStylesFollowTheirPatternsAndSwitchableLightsStartAsTheirEnt
   TurnCamera(180);
   EXPECT_EQ((At(kLight, 0.75, 0, 0), LastLightRefresh.blocks), 0u);
   TurnCamera(180);
-  EXPECT_TRUE(Near(At(kLight, 0.75, kBackWall[0], kBackWall[1]), 64 * 7 / 12.0, 64 * 7 / 12.0, 64 * 7 / 12.0));
+  EXPECT_TRUE(Near(At(kLight, 0.75, kBackWall[0], kBackWall[1]), 64 * 7 / 12.0, 64 * 7 / 12.0,
+                   64 * 7 / 12.0));
 }
 
 // Light made again block by block as the clock runs is the light composed
@@ -158,12 +160,16 @@ TEST_F(Clocked, AnimatedTexturesLiquidsAndTheSkysLayersMoveInTheTexturedViews) {
     uint32_t colour;
   } cases[] = {
       // Frames change every 0.2 s: +0anim, +1anim, +0anim again.
-      {"animated", kAnimated, -1, 1}, {"animated", kAnimated, 0.1, 1},
-      {"animated", kAnimated, 0.3, 2}, {"animated", kAnimated, 0.45, 1},
+      {"animated", kAnimated, -1, 1},
+      {"animated", kAnimated, 0.1, 1},
+      {"animated", kAnimated, 0.3, 2},
+      {"animated", kAnimated, 0.45, 1},
       // The pixel's s is 511.88, its column 15 (colour 31); warped by
       // 8 sin(40 / 8 + T): -5.64 at 0.5 (column 10), -2.24 at 1 (13), 7.50
       // at 2.5 (519.39: 7).
-      {"water", kWaterPixel, -1, 31}, {"water", kWaterPixel, 0.5, 26}, {"water", kWaterPixel, 1, 29},
+      {"water", kWaterPixel, -1, 31},
+      {"water", kWaterPixel, 0.5, 26},
+      {"water", kWaterPixel, 1, 29},
       {"water", kWaterPixel, 2.5, 23},
       // Still, the far layer at the face's own s and t (column 32, row 32).
       // Moving, at the middle of the square (corners 16 away from the axis,
@@ -171,16 +177,17 @@ TEST_F(Clocked, AnimatedTexturesLiquidsAndTheSkysLayersMoveInTheTexturedViews) {
       // 37800 / sqrt(16^2 + 100^2 + 48^2) = 337.29: the far layer's row is
       // 8 T + 337.29 mod 128, the near layer's column 16 T mod 128.
       {"sky", kSky, -1, 3},
-      {"sky", kSky, 0.5, 3},  // near column 8, clear; far row 85.3
-      {"sky", kSky, 2.5, 4},  // near 40, clear; far row 101.3
-      {"sky", kSky, 4.5, 5},  // near 72
-      {"sky", kSky, 7.5, 3},  // near 120, clear; far row 13.3
+      {"sky", kSky, 0.5, 3},     // near column 8, clear; far row 85.3
+      {"sky", kSky, 2.5, 4},     // near 40, clear; far row 101.3
+      {"sky", kSky, 4.5, 5},     // near 72
+      {"sky", kSky, 7.5, 3},     // near 120, clear; far row 13.3
       {"sky", kSky, 100.25, 5},  // near 1604 mod 128 = 68, many turns on
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.what << " at " << c.seconds);
     EXPECT_EQ(At(kTexels, c.seconds, c.at[0], c.at[1]) >> 16, c.colour);
-    EXPECT_EQ(At(kLit, c.seconds, c.at[0], c.at[1]), At(kLit, -1, c.at[0], c.at[1])) << "nothing moves untextured";
+    EXPECT_EQ(At(kLit, c.seconds, c.at[0], c.at[1]), At(kLit, -1, c.at[0], c.at[1]))
+        << "nothing moves untextured";
   }
   // A face naming another frame shows it still, and the set's frame once timed.
   map.texInfos[1].texture = 1;
@@ -198,7 +205,8 @@ TEST_F(Clocked, FencesHolesTranslucentWaterAndFogShowInTheStillPicture) {
   // water half over the back wall.
   EXPECT_EQ(At(kTexels, -1, kHole[0], kHole[1]), 0x07F864u);
   EXPECT_EQ(PixelAt(kBar[0], kBar[1]), 0x06F964u);
-  EXPECT_TRUE(Near(PixelAt(kWaterPixel[0], kWaterPixel[1]), (31 + 7) / 2.0, (224 + 248) / 2.0, 100));
+  EXPECT_TRUE(
+      Near(PixelAt(kWaterPixel[0], kWaterPixel[1]), (31 + 7) / 2.0, (224 + 248) / 2.0, 100));
   EXPECT_EQ(PixelAt(kAnimated[0], kAnimated[1]), 0x01FE64u) << "no fog but in the game view";
   // Untextured, the fence is a wall.
   const uint32_t hole = At(kLit, -1, kHole[0], kHole[1]);
