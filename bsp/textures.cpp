@@ -84,14 +84,14 @@ SurfaceLook LookOfName(const char* name, bool version30) {
 constexpr uint8_t kHoleIndex = 255;
 constexpr uint8_t kClearSkyIndex = 0;
 
-// RGBA texels of columns [first, first + width) of the texture's indices,
-// colour `clear` transparent and black.
-std::vector<uint8_t> ClearTexels(const Texture& texture, const uint8_t* palette, uint32_t first,
-                                 uint32_t width, uint8_t clear) {
+// RGBA texels of the texture's first `width` columns, colour `clear`
+// transparent and black.
+std::vector<uint8_t> ClearTexels(const Texture& texture, const uint8_t* palette, uint32_t width,
+                                 uint8_t clear) {
   std::vector<uint8_t> rgba(size_t(width) * uint32_t(texture.height) * 4, 0);
   uint8_t* out = rgba.data();
   for (uint32_t y = 0; y < uint32_t(texture.height); ++y) {
-    const uint8_t* row = texture.indices.data() + size_t(y) * texture.indexWidth + first;
+    const uint8_t* row = texture.indices.data() + size_t(y) * texture.indexWidth;
     for (uint32_t x = 0; x < width; ++x, out += 4) {
       if (row[x] == clear) continue;
       memcpy(out, palette + 3 * row[x], 3);
@@ -106,10 +106,10 @@ std::vector<uint8_t> ClearTexels(const Texture& texture, const uint8_t* palette,
 void Expand(Texture& texture, const uint8_t* palette) {
   if (texture.look == kFenceLook) {
     texture.clearWidth = texture.width;
-    texture.clearTexels = ClearTexels(texture, palette, 0, texture.indexWidth, kHoleIndex);
+    texture.clearTexels = ClearTexels(texture, palette, texture.indexWidth, kHoleIndex);
   } else if (texture.look == kSkyLook) {
     texture.clearWidth = int(texture.indexWidth / 2);
-    texture.clearTexels = ClearTexels(texture, palette, 0, texture.indexWidth / 2, kClearSkyIndex);
+    texture.clearTexels = ClearTexels(texture, palette, texture.indexWidth / 2, kClearSkyIndex);
   }
   const bool sky = StartsWith(texture.name, "sky");
   const uint32_t width = texture.indexWidth, height = uint32_t(texture.height);
