@@ -260,4 +260,5 @@ TEST(ClockedWindow, RedrawsOnlyWhileTheClockRunsAndSomethingMovesInView) {
   EXPECT_EQ(nextTimer(" "), 1u) << "running, nothing that varies";
   DestroyWindow(window);
   MapClock = {};
+  fs::remove_all(fs::path(path).parent_path().parent_path());
 }
