@@ -195,6 +195,7 @@ TEST_F(Clocked, FencesHolesTranslucentWaterAndFogShowInTheStillPicture) {
   EXPECT_EQ(PixelAt(kBar[0], kBar[1]), 0x06F964u);
   EXPECT_TRUE(
       Near(PixelAt(kWaterPixel[0], kWaterPixel[1]), (31 + 7) / 2.0, (224 + 248) / 2.0, 100));
+  EXPECT_TRUE(Near(PixelAt(150, 300), (23 + 7) / 2.0, (232 + 248) / 2.0, 100)) << "s 503.2";
   EXPECT_EQ(PixelAt(kAnimated[0], kAnimated[1]), 0x01FE64u) << "no fog but in the game view";
   // Untextured, the fence is a wall.
   const uint32_t hole = At(kLit, -1, kHole[0], kHole[1]);
