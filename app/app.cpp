@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "app/clock.h"
 #include "app/gl_context.h"
 #include "app/options.h"
 #include "app/picture.h"
@@ -22,6 +23,7 @@
 #include "view/overlays.h"
 #include "view/camera.h"
 #include "view/inspect.h"
+#include "view/motion.h"
 #include "view/render.h"
 #include "view/upload.h"
 
@@ -30,6 +32,11 @@ namespace {
 const char kClassName[] = "Mivo";
 const char kTitle[] = "Darro's Mivo: Use the Key Pad to move around.";
 constexpr UINT_PTR kWatchTimer = 1;
+// While the clock runs and something that moves is in view, this timer asks
+// for the next frame: at most 60 a second.
+constexpr UINT_PTR kFrameTimer = 2;
+constexpr UINT kFramePeriod = 17;  // milliseconds
+bool redrawing = false;  // kFrameTimer is set
 
 // Set by the first Shutdown. From then on no handler touches the released
 // context or the freed level, and a second Shutdown releases nothing.
@@ -45,6 +52,7 @@ bool opening = false;
 int TakeShot(HWND window) {
   int status = 1;  // after a palette format's message there is nothing to draw with
   if (!ended) {
+    ShownTime = ClockTime(GetTickCount());
     DrawLevel();
     status = SavePicture(ShotPath, 640, 480, ShotSize);
   }
@@ -163,6 +171,14 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
       return 0;
     case WM_TIMER:
       if (!ended && !opening && wParam == kWatchTimer) OnWatchTimer(window);
+      if (!ended && !opening && wParam == kFrameTimer) {
+        if (IsIconic(window)) {
+          KillTimer(window, kFrameTimer);  // until the window is restored and drawn again
+          redrawing = false;
+        } else {
+          InvalidateRect(window, nullptr, FALSE);
+        }
+      }
       return 0;
     case WM_DROPFILES:
       OnDropFiles(window, reinterpret_cast<HDROP>(wParam));
@@ -173,6 +189,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 }
 
 void OnCreate(HWND window) {
+  redrawing = false;
   DeviceContext = GetDC(window);
   SetupPixelFormat(DeviceContext);
   CheckPalette(DeviceContext);
@@ -249,11 +266,23 @@ int ReplaceMap(HWND window, const char* path, int how) {
 }
 
 void OnPaint(HWND window) {
+  ShownTime = ClockTime(GetTickCount());
   const auto start = std::chrono::steady_clock::now();
   DrawLevel();
   SwapBuffers(DeviceContext);
   NoteFrameTime(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
   ValidateRect(window, nullptr);
+  // The next frame comes from the timer, or nothing is drawn until
+  // something happens; a minimised window is drawn again once restored.
+  const bool moving = MapClock.running && FrameMoves() && !IsIconic(window);
+  if (moving != redrawing) {
+    redrawing = moving;
+    if (moving) {
+      SetTimer(window, kFrameTimer, kFramePeriod, nullptr);
+    } else {
+      KillTimer(window, kFrameTimer);
+    }
+  }
 }
 
 void Shutdown() {

@@ -8,6 +8,7 @@
 
 #include "app/app.h"
 #include "app/clipboard.h"
+#include "app/clock.h"
 #include "view/camera.h"
 #include "view/overlays.h"
 #include "view/inspect.h"
@@ -64,6 +65,9 @@ void OnKey(HWND window, int character) {
     case 'N':
     case 'B':
       if (!StepAlongTrail(character == 'N' ? 1 : -1)) return;  // no trail
+      break;
+    case ' ':
+      StartOrStopClock(GetTickCount());
       break;
     default:
       if (!RunViewKey(character)) return;  // no command: no change and no repaint

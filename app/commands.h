@@ -10,6 +10,7 @@
 // Runs the command of one typed character and asks for a repaint after any
 // command but Esc and Ctrl+C (3, which copies the camera's position);
 // characters without a command do nothing. Letters work in either case.
+// Space starts and stops the map's clock.
 void OnKey(HWND window, int character);
 
 // The arrow keys, Page Up and Page Down (WM_KEYDOWN): the commands of 8, 2,

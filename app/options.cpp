@@ -7,11 +7,13 @@
 #include <cerrno>
 #include <cmath>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
 
+#include "app/clock.h"
 #include "app/info.h"
 #include "view/overlays.h"
 #include "view/views.h"
@@ -32,8 +34,8 @@ StartPosition StartPos = {};
 namespace {
 
 const char kUsage[] =
-    "Usage: %s [--view VIEW] [--pos POSITION] [--keys KEYS] [--portals] [--no-watch] [MAP]\n"
-    "       %s --shot OUT.png [--view VIEW] [--pos POSITION] [--keys KEYS] [--portals] [--size N] [MAP]\n"
+    "Usage: %s [--view VIEW] [--pos POSITION] [--time SECONDS] [--keys KEYS] [--portals] [--no-watch] [MAP]\n"
+    "       %s --shot OUT.png [--view VIEW] [--pos POSITION] [--time SECONDS] [--keys KEYS] [--portals] [--size N] [MAP]\n"
     "       %s --info MAP|PAK\n"
     "Shows a Quake map (BSP version 29 or 30, BSP2 or 2PSB) in a window; MAP\n"
     "defaults to /QUAKE/ID1/MAPS/start.bsp. MAP may also be DIR/pak0.pak/maps/NAME.bsp\n"
@@ -67,6 +69,14 @@ const char kUsage[] =
     "                turned YAW degrees from +x towards +y (as an entity's angle)\n"
     "                and looking PITCH degrees up (at most 89), both 0 unless given,\n"
     "                before --keys. The I line and Ctrl+C give these numbers.\n"
+    "  --time SECONDS\n"
+    "                show the map at that time on its clock (0 or more), the\n"
+    "                clock stopped there; Space runs it on\n"
+    "\n"
+    "A map opens still. Space starts the map's clock: light styles flicker and\n"
+    "pulse in the views with light; animated textures, liquids and the sky move in\n"
+    "the textured views. Fences, translucent liquids and fog (the game view) show\n"
+    "still or not.\n"
     "\n"
     "Keys (key pad with Num Lock on, or the same characters typed):\n"
     "  8 / 2    forward / back       4 / 6    turn left / right\n"
@@ -78,6 +88,7 @@ const char kUsage[] =
     "  R        reload the map       Esc      quit\n"
     "  I        the numbers line     E        entity markers\n"
     "  Ctrl+C   copy the camera's X Y Z YAW PITCH, as --pos takes them\n"
+    "  Space    start / stop the map's clock\n"
     "  F12      save the picture as mivo0000.png, mivo0001.png, ...\n"
     "The arrow keys move as 8, 2, 4 and 6; Page Up and Page Down as + and -.\n"
     "Drag with the left button to turn and look up or down; the wheel moves.\n"
@@ -123,6 +134,15 @@ bool ReadSize(char** values) {
   return true;
 }
 
+// A --time: a number of seconds, 0 or more.
+bool ReadTime(char** values) {
+  char* end = nullptr;
+  const double seconds = strtod(values[0], &end);
+  if (end == values[0] || *end != '\0' || !std::isfinite(seconds) || seconds < 0) return false;
+  MapClock = Clock{true, false, seconds + 0.0, 0};  // -0 is 0
+  return true;
+}
+
 // The options of the window and the picture, each given at most once. Each
 // takes `values` arguments after its name, none of which may be an option's
 // name (`--shot --no-watch` is a mistake, not a picture named --no-watch),
@@ -141,6 +161,7 @@ const Option kOptions[] = {
     {"--size", 1, ReadSize},
     {"--view", 1, [](char** v) { return ParseViewName(v[0], &View) == 0; }},
     {"--pos", 3, ReadPosition, 5},
+    {"--time", 1, ReadTime},
     {"--no-watch", 0, [](char**) {
        WatchMap = false;
        return true;

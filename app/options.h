@@ -26,6 +26,8 @@ struct StartPosition {
 };
 extern StartPosition StartPos;
 
+// --time SECONDS sets the map's clock (app/clock.h), stopped there.
+
 // Whether the map on show is reloaded when its file changes: unless
 // --no-watch is given.
 extern bool WatchMap;

@@ -8,7 +8,13 @@
 // world face (PickEveryFace/MAP).
 // The first frame drawn in the process also pays for llvmpipe compiling its
 // shaders; it is timed once on its own and kept out of the per-frame figures.
+// The map's clock: at spots of the real maps where something moves, the
+// frame still and with the clock running at 60 frames a second
+// (Clock<View>Still and Clock<View>Running/MAP[@start]), with the light
+// composed again per frame and the time it took.
 #include <benchmark/benchmark.h>
+
+#include <time.h>
 
 #include <chrono>
 #include <cstdio>
@@ -23,6 +29,7 @@
 #include "view/flood.h"
 #include "view/inspect.h"
 #include "view/pick.h"
+#include "view/motion.h"
 #include "view/render.h"
 #include "view/upload.h"
 #include "view/views.h"
@@ -53,8 +60,8 @@ int ShowMap(const BenchMap& map) {
 // for the maps worth it three more, the middles of the first empty leaves
 // (that hold their own middle) at a quarter, a half and three quarters of
 // the way through the tree's leaves, each looking the way the start does.
-constexpr int kSpots = 5;
-const char* const kSpotNames[kSpots] = {"", "Turned", "Spot2", "Spot3", "Spot4"};
+constexpr int kFrameSpots = 5;
+const char* const kSpotNames[kFrameSpots] = {"", "Turned", "Spot2", "Spot3", "Spot4"};
 
 void PlaceAtSpot(int spot) {
   if (spot == 1) TurnCamera(180.0f);
@@ -151,6 +158,66 @@ std::string Name(int view, int culling, int spot, const BenchMap& map) {
   return name + kSpotNames[spot] + "/" + map.name;
 }
 
+// Where the clock is timed: a map, a view and an eye (map point and yaw),
+// or the map's player start.
+struct Spot {
+  const char* map;
+  int view;
+  bool start;
+  float eye[3];
+  float yaw;
+};
+constexpr Spot kSpots[] = {
+    {"libre-e1m1", 3, true, {}, 0},                  // nothing moves in view
+    {"libre-e1m1", 3, false, {-1005, 536, 254}, 0},  // styled lights and a teleporter
+    {"e4m4-bsp2-sub64", 1, true, {}, 0},
+    {"e4m4-bsp2-sub64", 1, false, {-1064, 991, 216.5f}, 270},  // a hall of styled lights
+};
+
+std::string ClockName(const Spot& spot, bool running) {
+  return std::string("Clock") + kViews[spot.view].name + (running ? "Running/" : "Still/") +
+         spot.map + (spot.start ? "@start" : "");
+}
+
+// The processor time of the whole process, llvmpipe's threads included: on
+// a busy machine a steadier measure of a frame's work than the wall clock.
+double ProcessCpuMs() {
+  timespec now;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
+
+// Args: running or still.
+void Clock(benchmark::State& state, const BenchMap* map, const Spot* spot) {
+  if (ShowMap(*map) != 0) {
+    state.SkipWithError("the map does not load");
+    return;
+  }
+  View = kViews[spot->view].view;
+  if (!spot->start) SetCamera(spot->eye, spot->yaw, 0);
+  const bool running = state.range(0) != 0;
+  ShownTime = {running, 1.0};
+  DrawLevel();
+  glFinish();
+  double lightMs = 0, blocks = 0, frames = 0;
+  const double cpuStart = ProcessCpuMs();
+  for (auto _ : state) {
+    if (running) ShownTime.seconds += 1 / 60.0;
+    DrawLevel();
+    glFinish();
+    lightMs += LastLightRefresh.ms;
+    blocks += LastLightRefresh.blocks;
+    ++frames;
+  }
+  state.counters["cpu_ms"] = (ProcessCpuMs() - cpuStart) / frames;
+  state.counters["light_ms"] = lightMs / frames;
+  state.counters["blocks"] = blocks / frames;
+  state.counters["moves"] = FrameMoves() ? 1 : 0;
+  ShownTime = {};
+  View = kViews[0].view;
+  ForgetMap();
+}
+
 void Register(const BenchMap& map, int view, int culling, int spot, bool panel = false) {
   const std::string name = panel ? "FramePanel/" + map.name : Name(view, culling, spot, map);
   benchmark::RegisterBenchmark(name.c_str(), Frame, &map)
@@ -167,7 +234,7 @@ void PrintSummary(const std::vector<BenchMap>& maps, const MedianReporter& repor
   for (const BenchMap& map : maps) {
     for (int view = 0; view < int(std::size(kViews)); ++view) {
       if (view > 0 && !map.views) break;
-      for (int spot = 0; spot < kSpots; ++spot) {
+      for (int spot = 0; spot < kFrameSpots; ++spot) {
         if (reporter.Find(Name(view, kFullCulling, spot, map)) == nullptr) continue;
         printf("%-26s %-6s %-7s", map.name.c_str(), kViews[view].name, spot == 0 ? "start" : kSpotNames[spot]);
         for (int culling : {kFullCulling, kSetsOnly, kNoCulling}) {
@@ -184,7 +251,7 @@ void PrintSummary(const std::vector<BenchMap>& maps, const MedianReporter& repor
   }
   printf("\nCulling alone, a frame (ms; portals tried, clusters reached)\n");
   for (const BenchMap& map : maps) {
-    for (int spot = 0; spot < kSpots; ++spot) {
+    for (int spot = 0; spot < kFrameSpots; ++spot) {
       const auto* f = reporter.Find(std::string("Cull") + kSpotNames[spot] + "/" + map.name);
       if (f == nullptr) continue;
       printf("%-26s %-7s %9.3f (%.0f, %.0f)\n", map.name.c_str(), spot == 0 ? "start" : kSpotNames[spot],
@@ -201,6 +268,22 @@ void PrintSummary(const std::vector<BenchMap>& maps, const MedianReporter& repor
     if (without == nullptr || with == nullptr || pick == nullptr || every == nullptr) continue;
     printf("%-24s %9.3f %9.3f %9.4f %9.4f\n", map.name.c_str(), without->realMs, with->realMs,
            pick->realMs, every->realMs);
+  }
+  printf(
+      "\nThe map's clock: the frame still and running (medians, ms), light composed again a "
+      "frame\n");
+  printf("%-30s %-6s %9s %9s %7s %9s %9s %7s %9s %8s\n", "map", "view", "still", "running", "ratio",
+         "cpu still", "running", "ratio", "light ms", "blocks");
+  for (const Spot& spot : kSpots) {
+    const auto* still = reporter.Find(ClockName(spot, false));
+    const auto* running = reporter.Find(ClockName(spot, true));
+    if (still == nullptr || running == nullptr) continue;
+    const double stillCpu = still->counters.at("cpu_ms"), runningCpu = running->counters.at("cpu_ms");
+    printf("%-30s %-6s %9.3f %9.3f %7.2f %9.3f %9.3f %7.2f %9.3f %8.1f%s\n",
+           (std::string(spot.map) + (spot.start ? " (start)" : "")).c_str(), kViews[spot.view].name,
+           still->realMs, running->realMs, running->realMs / still->realMs, stillCpu, runningCpu,
+           runningCpu / stillCpu, running->counters.at("light_ms"), running->counters.at("blocks"),
+           running->counters.at("moves") != 0 ? "" : " (nothing moves)");
   }
   printf("\nMemory built at load (MB): surfaces and corners, light pages, textures\n");
   for (const BenchMap& map : maps) {
@@ -241,7 +324,7 @@ int main(int argc, char** argv) {
           ->Unit(benchmark::kMillisecond);
     }
     const bool portals = map.portals;
-    for (int spot = 0; spot < kSpots; ++spot) {
+    for (int spot = 0; spot < kFrameSpots; ++spot) {
       if (spot >= 2 && !portals) break;
       benchmark::RegisterBenchmark((std::string("Cull") + kSpotNames[spot] + "/" + map.name).c_str(),
                                    CullBench, &map)
@@ -253,6 +336,17 @@ int main(int argc, char** argv) {
           if (culling == kSetsOnly && !portals) continue;
           if (view != 0 || culling != kFullCulling || spot != 0) Register(map, view, culling, spot);
         }
+      }
+    }
+  }
+  for (const Spot& spot : kSpots) {
+    for (const BenchMap& map : maps) {
+      if (map.name != spot.map) continue;
+      for (bool running : {false, true}) {
+        benchmark::RegisterBenchmark(ClockName(spot, running).c_str(), Clock, &map, &spot)
+            ->Arg(running ? 1 : 0)
+            ->UseRealTime()
+            ->Unit(benchmark::kMillisecond);
       }
     }
   }

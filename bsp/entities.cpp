@@ -1,9 +1,11 @@
 // Reading the entities text, in one bounded pass.
 #include "bsp/entities.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -27,6 +29,59 @@ bool ParseNumbers(const char* text, float* numbers, int count) {
 std::string_view ClassOf(const Entity& entity) {
   const char* classname = ValueOf(entity, "classname");
   return classname != nullptr ? classname : "";
+}
+
+MapLook DefaultLook() {
+  MapLook look{};
+  for (float& alpha : look.liquidAlpha) alpha = 1.0f;
+  look.fogColor[0] = look.fogColor[1] = look.fogColor[2] = 0.3f;
+  return look;
+}
+
+// The value of `key`, or of `key` with a leading underscore, whichever
+// comes later in the entity.
+const char* LookValue(const Entity& entity, std::string_view key) {
+  for (uint32_t i = entity.pairCount; i-- > 0;) {
+    std::string_view name = entity.pairs[i].key;
+    if (name.starts_with('_')) name.remove_prefix(1);
+    if (name == key) return entity.pairs[i].value;
+  }
+  return nullptr;
+}
+
+void ReadWorldLook(const Entity& world, MapLook* look) {
+  static const char* const kAlphas[kLiquidKinds] = {"wateralpha", "lavaalpha", "slimealpha",
+                                                    "telealpha"};
+  for (int k = 0; k < kLiquidKinds; ++k) {
+    float alpha;
+    if (ParseNumbers(LookValue(world, kAlphas[k]), &alpha, 1)) {
+      look->liquidAlpha[k] = std::clamp(alpha, 0.0f, 1.0f);
+    }
+  }
+  float fog[4];
+  const char* value = LookValue(world, "fog");
+  if (ParseNumbers(value, fog, 4)) {
+    for (int c = 0; c < 3; ++c) look->fogColor[c] = std::clamp(fog[c + 1], 0.0f, 1.0f);
+  } else if (!ParseNumbers(value, fog, 1)) {
+    return;
+  }
+  look->fogDensity = std::max(fog[0], 0.0f);
+}
+
+// A switchable light: style 32 to 62, off when spawnflags has bit 1.
+void ReadSwitchedLight(const Entity& entity, uint64_t* lightsOff) {
+  float style, flags = 0;
+  if (!ClassOf(entity).starts_with("light") || !ParseNumbers(ValueOf(entity, "style"), &style, 1) ||
+      style != std::floor(style) || style < 32 || style > 62) {
+    return;
+  }
+  const char* spawnflags = ValueOf(entity, "spawnflags");
+  if (spawnflags != nullptr && *spawnflags != '\0' &&
+      (!ParseNumbers(spawnflags, &flags, 1) || std::fabs(flags) > 1e9f)) {
+    flags = 0;
+  }
+  const uint64_t bit = uint64_t{1} << int(style);
+  *lightsOff = (int64_t(flags) & 1) != 0 ? *lightsOff | bit : *lightsOff & ~bit;
 }
 
 // The entity's start when it is one of `classname` with an origin.
@@ -92,42 +147,52 @@ bool PointOf(const Entity& entity, uint32_t index, PointEntity* point) {
 }  // namespace
 
 const char* ValueOf(const Entity& entity, std::string_view key) {
-  for (auto pair = entity.pairs.rbegin(); pair != entity.pairs.rend(); ++pair) {
-    if (pair->key == key) return pair->value.c_str();
+  for (uint32_t i = entity.pairCount; i-- > 0;) {
+    if (entity.pairs[i].key == key) return entity.pairs[i].value;
   }
   return nullptr;
 }
 
 MapEntities ReadMapEntities(const char* text, size_t length, uint32_t modelCount) {
   MapEntities found{};
-  Entity entity;
+  found.look = DefaultLook();
+  // A copy of the text, cut at its first zero byte, whose closing quotes
+  // become zero bytes: the pairs' strings.
+  const char* end = static_cast<const char*>(memchr(text, '\0', length));
+  found.text.assign(text, end != nullptr ? end : text + length);
+  char* t = found.text.data();
+  const size_t size = found.text.size();
+  std::vector<std::pair<uint32_t, uint32_t>> runs;  // each entity's pairs
+  uint32_t first = 0;
   bool inEntity = false, haveKey = false;
-  for (size_t i = 0; i < length && text[i] != '\0'; ++i) {
-    const char c = text[i];
+  for (size_t i = 0; i < size; ++i) {
+    const char c = t[i];
     if (c == '{' && !inEntity) {
       inEntity = true;
-      entity.pairs.clear();
+      first = uint32_t(found.pairs.size());
       haveKey = false;
     } else if (c == '}' && inEntity) {
-      found.entities.push_back(std::move(entity));
-      entity = {};
+      runs.emplace_back(first, uint32_t(found.pairs.size()) - first);
       inEntity = false;
     } else if (c == '"' && inEntity) {
-      const char* close = static_cast<const char*>(memchr(text + i + 1, '"', length - i - 1));
+      char* close = static_cast<char*>(memchr(t + i + 1, '"', size - i - 1));
       if (close == nullptr) break;  // unterminated: nothing more to trust
-      std::string word(text + i + 1, static_cast<size_t>(close - text - i - 1));
-      i = static_cast<size_t>(close - text);
+      *close = '\0';
+      const char* word = t + i + 1;
+      i = static_cast<size_t>(close - t);
       if (!haveKey) {
-        entity.pairs.push_back({std::move(word), {}});
+        found.pairs.push_back({word, ""});
       } else {
-        entity.pairs.back().value = std::move(word);
+        found.pairs.back().value = word;
       }
       haveKey = !haveKey;
     } else if (c != ' ' && c != '\t' && c != '\n' && c != '\r') {
       break;  // nonsense: stop here
     }
   }
+  for (const auto& [at, count] : runs) found.entities.push_back({found.pairs.data() + at, count});
   PlayerStart deathmatch{};
+  bool worldSeen = false;
   for (uint32_t e = 0; e < found.entities.size(); ++e) {
     const Entity& each = found.entities[e];
     if (!found.start.found) {
@@ -141,6 +206,11 @@ MapEntities ReadMapEntities(const char* text, size_t length, uint32_t modelCount
     } else if (PointOf(each, e, &point)) {
       found.points.push_back(point);
     }
+    if (!worldSeen && ClassOf(each) == "worldspawn") {
+      worldSeen = true;
+      ReadWorldLook(each, &found.look);
+    }
+    ReadSwitchedLight(each, &found.look.lightsOff);
   }
   if (!found.start.found) found.start = deathmatch;
   return found;

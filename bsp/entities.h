@@ -14,13 +14,16 @@ struct PlayerStart {
   float angle;      // yaw in degrees: 0 looks along +x, 90 along +y
 };
 
-// One entity's pairs, in the order the lump gives them.
+// One entity's pairs, in the order the lump gives them: zero-ended strings
+// in the text its MapEntities keeps, so that what an entity costs follows
+// what the lump holds.
 struct EntityPair {
-  std::string key;
-  std::string value;
+  const char* key;
+  const char* value;
 };
 struct Entity {
-  std::vector<EntityPair> pairs;
+  const EntityPair* pairs;  // in its MapEntities' pairs
+  uint32_t pairCount;
 };
 
 // The value of `key` in `entity`, or null when it has none. A key given
@@ -53,12 +56,24 @@ struct PointEntity {
   float maxs[3];
 };
 
+// What worldspawn and the light entities say about how the map looks.
+enum LiquidKind { kWater, kLava, kSlime, kTeleporter, kLiquidKinds };
+struct MapLook {
+  float liquidAlpha[kLiquidKinds];  // opacity by kind, 0 to 1; 1: opaque
+  float fogDensity;                 // 0: no fog
+  float fogColor[3];                // red, green, blue, 0 to 1
+  uint64_t lightsOff;               // bit s: switchable light style s starts off
+};
+
 struct MapEntities {
   PlayerStart start;
   std::vector<Entity> entities;  // every entity the lump holds whole, in order
+  std::vector<EntityPair> pairs;  // theirs, entity by entity
+  std::vector<char> text;         // the strings they point to
   std::vector<BrushEntity> brushes;
   std::vector<BrushEntity> triggers;  // brush entities the game never shows
   std::vector<PointEntity> points;
+  MapLook look;
 };
 
 // Reads `text` (`length` bytes, with or without a terminating zero) once,
@@ -72,6 +87,14 @@ struct MapEntities {
 //   malformed origin is 0 0 0.
 // - points: every entity with no "model" whose origin is three numbers,
 //   but worldspawn.
+// - look: from the first worldspawn, "wateralpha", "lavaalpha",
+//   "slimealpha" and "telealpha" (each also with a leading underscore, the
+//   later one winning), a number clamped to [0, 1], default 1; "fog"
+//   ("DENSITY" or "DENSITY R G B", the colour clamped to [0, 1], default
+//   grey 0.3), no fog when missing or malformed. From every entity whose
+//   classname starts with "light" and whose "style" is a whole number from
+//   32 to 62, whether that style starts off (spawnflags bit 1), the last
+//   such entity deciding.
 MapEntities ReadMapEntities(const char* text, size_t length, uint32_t modelCount);
 
 // ReadMapEntities' start alone.

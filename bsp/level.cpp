@@ -156,6 +156,8 @@ void ReleaseViewData() {
   Level.models = {};
   Level.brushes = {};
   Level.entities = {};
+  Level.entityPairs = {};
+  Level.entityText = {};
   Level.points = {};
   Level.triggers = {};
   Level.light = {};
@@ -192,8 +194,11 @@ int LoadViewData() {
     Level.start = entities.start;
     Level.brushes = std::move(entities.brushes);
     Level.entities = std::move(entities.entities);
+    Level.entityPairs = std::move(entities.pairs);
+    Level.entityText = std::move(entities.text);
     Level.points = std::move(entities.points);
     Level.triggers = std::move(entities.triggers);
+    Level.look = entities.look;
     ReadLightSamples();
     ReadLumpArray(kTexInfoLump, &Level.texInfos);
     ReadTextures();

@@ -24,6 +24,24 @@ enum SurfaceLight : uint8_t {
   kLightMapped,   // a block of a light page, black for a face that has no light
 };
 
+// What a face's texture makes of it in the textured views, beyond its
+// texels. Liquids (a kind of LiquidKind each) warp; the sky of a Quake map
+// shows two moving layers; a fence has holes.
+enum SurfaceLook : uint8_t {
+  kPlainLook,
+  kWaterLook,  // kWaterLook + LiquidKind for each liquid
+  kLavaLook,
+  kSlimeLook,
+  kTeleLook,
+  kSkyLook,
+  kFenceLook,
+};
+constexpr bool IsLiquid(SurfaceLook look) { return look >= kWaterLook && look <= kTeleLook; }
+
+// What makes a face change with the map's clock.
+constexpr uint8_t kMovingLight = 1;   // a light style whose strength varies
+constexpr uint8_t kMovingTexels = 2;  // an animated texture, a liquid, the sky's layers
+
 // What every view but the flat view of version 29/30 maps draws a face
 // from, built once at load beside its record.
 struct Surface {
@@ -36,7 +54,11 @@ struct Surface {
   float maxs[3];
   int32_t texture;       // into Level.textures; -1: none usable
   int32_t lightPage;     // for kLightMapped
+  int32_t lightGrid;     // into Level.light.grids; -1: none of its own
+  int32_t cut;           // into Level.corners.cuts; -1: drawn whole
   SurfaceLight light;
+  SurfaceLook look;      // kPlainLook without a usable texture
+  uint8_t moving;        // kMovingLight and kMovingTexels
   bool sky;              // shown full bright in the textured views
   uint32_t drawnFrame;   // the frame that last put it in a draw list
 };
@@ -44,11 +66,25 @@ struct Surface {
 // The corners of every surface, in walk order, in GL's axes (x, z, -y of
 // the map), with their texture and light page coordinates. A face is drawn
 // as a fan of triangles from its first corner.
+//
+// Liquid and sky faces wider than kPieceSize in some axis are also cut into
+// pieces along a grid of that size, so that their warp bends; while they
+// move they are drawn from the pieces, each a fan of its own, whose corners
+// lie in the same arrays.
+struct SurfaceCut {
+  uint32_t firstCorner;  // the pieces' corners, piece after piece
+  uint32_t cornerCount;
+  uint32_t firstPiece;   // into `pieces`
+  uint32_t pieceCount;
+};
 struct Corners {
   std::vector<float> positions;      // 3 a corner
   std::vector<float> textureCoords;  // 2 a corner: s / width, t / height
   std::vector<float> lightCoords;    // 2 a corner: in the face's light page
+  std::vector<SurfaceCut> cuts;
+  std::vector<uint32_t> pieces;      // each piece's corner count
 };
+constexpr float kPieceSize = 128;
 
 // A face's light: its state, and for a face with samples of its own, where
 // its grid lies and where its block went. Laid out by its texture, sample
@@ -66,6 +102,7 @@ struct LightGrid {
   uint64_t byteOffset;  // of its first sample; each style's grid follows the one before
   int page, x, y;       // its block, a border of one texel around the grid
   uint32_t face;        // the face record it lights
+  uint32_t composed;    // the LightData.changes its block was composed at
 };
 
 // The light samples and what was made of them.
@@ -91,6 +128,8 @@ struct LightData {
   // How strong each light style is, by style number, 1 being full
   // strength; a style past the end is at full strength.
   std::vector<float> styleValues;
+  uint32_t changes;                   // how often styleValues changed
+  std::vector<uint32_t> styleChanged;  // by style: the count its value last changed at
   int pageCount;
   std::vector<uint8_t> pages;    // kLightPageSize squared RGB texels a page, once filled
 };
@@ -111,6 +150,14 @@ struct Texture {
   std::vector<uint8_t> palette;    // its own 256 colours (version 30); empty: the game's
   std::vector<uint8_t> texels;     // RGB, row by row, once expanded
   std::vector<uint8_t> brights;    // RGBA: full-bright texels opaque, the rest clear; empty if none
+  SurfaceLook look;                // from its name; kSkyLook for the sky of a Quake map only
+  // RGBA with clear texels, once expanded: a fence's texels (colour 255
+  // clear), or the near layer of a sky (its left half, colour 0 clear).
+  std::vector<uint8_t> clearTexels;
+  int clearWidth;
+  // An animated texture's frames, in the order they show: its records in
+  // Level.textures, itself among them; empty when it is not animated.
+  std::vector<int32_t> frames;
 };
 
 // A WAD the map's worldspawn names, as --info reports it.
@@ -177,8 +224,11 @@ struct Level {
   std::vector<BspModel> models;
   std::vector<BrushEntity> brushes;  // those whose model's faces are sound
   std::vector<Entity> entities;      // every entity of the lump, with all its keys
+  std::vector<EntityPair> entityPairs;  // theirs: the entities point into these
+  std::vector<char> entityText;
   std::vector<PointEntity> points;   // the entities placed at a point, for their markers
   std::vector<BrushEntity> triggers; // brush entities the game never shows
+  MapLook look;
   LightData light;
   std::vector<Texture> textures;  // those the texture infos name, in directory order
   int32_t textureEntryCount;      // entries in the textures lump's directory

@@ -326,7 +326,40 @@ void FillLightPages() {
   LightData& light = Level.light;
   if (!light.pages.empty() || light.pageCount == 0) return;
   light.pages.assign(size_t(light.pageCount) * kLightPageSize * kLightPageSize * 3, 0);
-  for (const LightGrid& grid : light.grids) ComposeLightBlock(grid, light.pages.data());
+  for (LightGrid& grid : light.grids) {
+    ComposeLightBlock(grid, light.pages.data());
+    grid.composed = light.changes;
+  }
+}
+
+void SetStyleValues(const std::vector<float>& values) {
+  LightData& light = Level.light;
+  const size_t n = std::max(values.size(), light.styleValues.size());
+  bool changed = false;
+  for (size_t style = 0; style < n; ++style) {
+    const float before = style < light.styleValues.size() ? light.styleValues[style] : 1.0f;
+    const float after = style < values.size() ? values[style] : 1.0f;
+    if (before == after) continue;
+    if (!changed) ++light.changes;
+    changed = true;
+    if (style >= light.styleChanged.size()) light.styleChanged.resize(style + 1, 0);
+    light.styleChanged[style] = light.changes;
+  }
+  light.styleValues = values;
+}
+
+bool RefreshLightBlock(LightGrid& grid) {
+  LightData& light = Level.light;
+  if (grid.composed == light.changes) return false;
+  bool stale = false;
+  for (uint32_t k = 0; k < grid.styleCount; ++k) {
+    const size_t style = light.styles[grid.firstStyle + k];
+    stale =
+        stale || (style < light.styleChanged.size() && light.styleChanged[style] > grid.composed);
+  }
+  grid.composed = light.changes;
+  if (stale) ComposeLightBlock(grid, light.pages.data());
+  return stale;
 }
 
 void ComposeLightBlock(const LightGrid& grid, uint8_t* pages) {

@@ -8,6 +8,8 @@
 //   grid = LightGridOf(...);                 per face
 //   PlaceLightMaps(grids);                   places every block in the pages
 //   FillLightPages();                        when a view first shows light
+//   SetStyleValues(values);                  as the styles' strengths change
+//   RefreshLightBlock(grid);                 for each grid drawn
 #pragma once
 
 #include <cstdint>
@@ -54,3 +56,13 @@ void FillLightPages();
 // summed, capped at 255 a channel, grey for mono samples; a border of one
 // texel repeating the grid's edge. An HDR sample of value v counts as 128 v.
 void ComposeLightBlock(const LightGrid& grid, uint8_t* pages);
+
+// Sets each style's strength (Level.light.styleValues; a style past the end
+// of `values` is at full strength). Styles whose strength changes are
+// marked, so that RefreshLightBlock knows which blocks are out of date.
+void SetStyleValues(const std::vector<float>& values);
+
+// Composes the grid's block in Level.light.pages again when the strength of
+// one of its styles changed since it was last composed. Needs the pages
+// filled. Returns whether it did.
+bool RefreshLightBlock(LightGrid& grid);

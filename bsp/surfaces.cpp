@@ -9,9 +9,92 @@
 
 #include "bsp/level.h"
 #include "bsp/light.h"
+#include "bsp/light_styles.h"
 #include "bsp/textures.h"
 
 namespace {
+
+// A corner of a face being cut: its map point and texture coordinates, in texels.
+struct CutCorner {
+  float p[3];
+  float s, t;
+};
+using CutPolygon = std::vector<CutCorner>;
+
+// The part of `polygon` where sign (p[axis] - at) >= 0.
+CutPolygon Clip(const CutPolygon& polygon, int axis, float at, float sign) {
+  CutPolygon part;
+  for (size_t i = 0; i < polygon.size(); ++i) {
+    const CutCorner& a = polygon[i];
+    const CutCorner& b = polygon[(i + 1) % polygon.size()];
+    const float da = sign * (a.p[axis] - at), db = sign * (b.p[axis] - at);
+    if (da >= 0) part.push_back(a);
+    if ((da >= 0) == (db >= 0)) continue;
+    const float f = da / (da - db);
+    CutCorner c;
+    for (int k = 0; k < 3; ++k) c.p[k] = a.p[k] + f * (b.p[k] - a.p[k]);
+    c.p[axis] = at;
+    c.s = a.s + f * (b.s - a.s);
+    c.t = a.t + f * (b.t - a.t);
+    part.push_back(c);
+  }
+  return part;
+}
+
+// Cuts `polygon` along the grid lines of axes `axis` to 2 where it is wider
+// than a piece, lines within half a unit of its ends left out, into
+// `pieces`. False, with the work bounded, when the pieces would take more
+// than `left` corners.
+bool CutAlongGrid(const CutPolygon& polygon, int axis, std::vector<CutPolygon>& pieces,
+                  uint64_t& left) {
+  if (polygon.size() < 3) return true;
+  if (axis == 3) {
+    if (polygon.size() > left) return false;
+    left -= polygon.size();
+    pieces.push_back(polygon);
+    return true;
+  }
+  float lo = INFINITY, hi = -INFINITY;
+  for (const CutCorner& c : polygon) lo = std::min(lo, c.p[axis]), hi = std::max(hi, c.p[axis]);
+  if (!(hi - lo > kPieceSize))
+    return std::isfinite(hi - lo) && CutAlongGrid(polygon, axis + 1, pieces, left);
+  const double first = std::ceil((double{lo} + 0.5) / kPieceSize);
+  const double last = std::floor((double{hi} - 0.5) / kPieceSize);
+  const double lines = last - first + 1;
+  if (lines * double(polygon.size()) > double(left)) return false;
+  CutPolygon rest = polygon;
+  for (int64_t k = 0; k < int64_t(lines); ++k) {
+    const float at = float((first + double(k)) * kPieceSize);
+    if (!CutAlongGrid(Clip(rest, axis, at, -1), axis + 1, pieces, left)) return false;
+    rest = Clip(rest, axis, at, 1);
+  }
+  return CutAlongGrid(rest, axis + 1, pieces, left);
+}
+
+// Cuts the surface of `polygon` into pieces when it is wider than one,
+// within `left` corners: their corners go in the arrays after those of the
+// faces before, their light coordinates in texels like the face's own.
+void CutSurface(Surface& surface, const CutPolygon& polygon, float width, float height,
+                uint64_t& left) {
+  std::vector<CutPolygon> pieces;
+  uint64_t room = left;
+  if (!CutAlongGrid(polygon, 0, pieces, room) || pieces.size() < 2) return;
+  left = room;
+  Corners& c = Level.corners;
+  surface.cut = int32_t(c.cuts.size());
+  SurfaceCut cut{uint32_t(c.positions.size() / 3), 0, uint32_t(c.pieces.size()),
+                 uint32_t(pieces.size())};
+  for (const CutPolygon& piece : pieces) {
+    c.pieces.push_back(uint32_t(piece.size()));
+    cut.cornerCount += uint32_t(piece.size());
+    for (const CutCorner& k : piece) {
+      c.positions.insert(c.positions.end(), {k.p[0], k.p[2], -k.p[1]});
+      c.textureCoords.insert(c.textureCoords.end(), {k.s / width, k.t / height});
+      c.lightCoords.insert(c.lightCoords.end(), {k.s, k.t});
+    }
+  }
+  c.cuts.push_back(cut);
+}
 
 template <typename Edge>
 uint32_t CornerOf(const Edge* edges, SurfEdge s) {
@@ -27,7 +110,7 @@ bool StartsWithSky(const char* name) {
 // until the grid has a place.
 template <typename Face, typename Edge>
 void BuildSurface(uint32_t record, const Face& face, const Edge* edges, const FaceColor& color,
-                  std::vector<LightGrid>& grids, uint64_t& texelsLeft) {
+                  std::vector<LightGrid>& grids, uint64_t& texelsLeft, uint64_t& cornersLeft) {
   const int64_t n = face.surfEdgeTotal;
   if (n < 3) return;
   Corners& c = Level.corners;
@@ -36,17 +119,25 @@ void BuildSurface(uint32_t record, const Face& face, const Edge* edges, const Fa
   surface.cornerCount = static_cast<uint32_t>(n);
   surface.color = color;
   surface.texture = -1;
+  surface.lightGrid = -1;
+  surface.cut = -1;
   const bool haveTexInfo = face.texInfo >= 0 && uint64_t(face.texInfo) < Level.texInfos.size();
   const BspTexInfo info = haveTexInfo ? Level.texInfos[size_t(face.texInfo)] : BspTexInfo{};
   const int32_t texture = haveTexInfo ? TextureOfEntry(info.texture) : -1;
   if (texture >= 0 && Level.textures[size_t(texture)].width > 0) {
     surface.texture = texture;
     surface.sky = StartsWithSky(Level.textures[size_t(texture)].name);
+    surface.look = Level.textures[size_t(texture)].look;
+    const bool moves = IsLiquid(surface.look) || surface.look == kSkyLook ||
+                       !Level.textures[size_t(texture)].frames.empty();
+    surface.moving = moves ? kMovingTexels : 0;
   }
   const float width = surface.texture >= 0 ? float(Level.textures[size_t(texture)].width) : 1;
   const float height = surface.texture >= 0 ? float(Level.textures[size_t(texture)].height) : 1;
   float sMin = INFINITY, sMax = -INFINITY, tMin = INFINITY, tMax = -INFINITY;
   bool finite = true;
+  const bool cuttable = IsLiquid(surface.look) || surface.look == kSkyLook;
+  CutPolygon polygon;
   // Newell's normal, in doubles, points to the side the corners run
   // counter-clockwise from; the front, which GL draws, is the other.
   double normal[3] = {0, 0, 0};
@@ -77,7 +168,9 @@ void BuildSurface(uint32_t record, const Face& face, const Edge* edges, const Fa
     finite = finite && std::isfinite(s) && std::isfinite(t);
     c.textureCoords.insert(c.textureCoords.end(), {s / width, t / height});
     c.lightCoords.insert(c.lightCoords.end(), {s, t});
+    if (cuttable) polygon.push_back(CutCorner{{v.x, v.y, v.z}, s, t});
   }
+  if (cuttable && finite) CutSurface(surface, polygon, width, height, cornersLeft);
   if (!finite) sMax = NAN;  // for the grid's check
   const double length = std::sqrt(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
   if (length > 0 && std::isfinite(length)) {
@@ -97,11 +190,14 @@ void BuildSurface(uint32_t record, const Face& face, const Edge* edges, const Fa
   surface.light = grid.light;
   if (grid.light != kLightMapped) return;
   if (!grid.dark) KeepStyles(grid, face.styles);
+  for (uint32_t k = 0; !grid.dark && k < grid.styleCount; ++k) {
+    if (StyleVaries(Level.light.styles[grid.firstStyle + k])) surface.moving |= kMovingLight;
+  }
   grids.push_back(grid);
 }
 
 template <typename Face, typename Edge>
-void BuildAll(const Face* faces, const Edge* edges) {
+void BuildAll(const Face* faces, const Edge* edges, uint64_t cornersLeft) {
   const int64_t worldStart = Level.worldModel.faceStart;
   const int64_t worldEnd = worldStart + std::max(Level.worldModel.faceTotal, 0);
   std::vector<LightGrid> grids;
@@ -112,7 +208,7 @@ void BuildAll(const Face* faces, const Edge* edges) {
       // World faces take colours from the start of the array, as the flat view does.
       const bool world = r >= worldStart && r < worldEnd;
       BuildSurface(uint32_t(r), faces[r], edges, Level.faceColors[world ? r - worldStart : r],
-                   grids, texelsLeft);
+                   grids, texelsLeft, cornersLeft);
     }
   };
   if (worldEnd > worldStart) build(worldStart, worldEnd - worldStart);
@@ -123,16 +219,16 @@ void BuildAll(const Face* faces, const Edge* edges) {
   std::vector<LightGrid*> places;
   for (LightGrid& grid : grids) places.push_back(&grid);
   PlaceLightMaps(places);
+  for (size_t g = 0; g < Level.light.grids.size(); ++g) {
+    Level.surfaces[Level.light.grids[g].face].lightGrid = int32_t(g);
+  }
   // Sample (i, j) lies on the centre of texel (x + 1 + i, y + 1 + j).
   constexpr float kPage = kLightPageSize;
-  for (size_t g = 0; g < grids.size(); ++g) {
-    const LightGrid& grid = grids[g];
-    Surface& surface = Level.surfaces[grid.face];
-    surface.lightPage = grid.page;
-    float* at = &Level.corners.lightCoords[2 * size_t(surface.firstCorner)];
-    const float* position = &Level.corners.positions[3 * size_t(surface.firstCorner)];
+  const auto place = [](const LightGrid& grid, uint32_t first, uint32_t count) {
+    float* at = &Level.corners.lightCoords[2 * size_t(first)];
+    const float* position = &Level.corners.positions[3 * size_t(first)];
     const float* matrix = grid.decoupled ? LightMatrixOf(grid.face) : nullptr;
-    for (uint32_t k = 0; k < surface.cornerCount; ++k, at += 2, position += 3) {
+    for (uint32_t k = 0; k < count; ++k, at += 2, position += 3) {
       if (grid.dark) {
         at[0] = at[1] = 1.5f / kPage;
         continue;
@@ -153,6 +249,15 @@ void BuildAll(const Face* faces, const Edge* edges) {
       }
       at[0] = (float(grid.x) + 1.5f + at[0]) / kPage;
       at[1] = (float(grid.y) + 1.5f + at[1]) / kPage;
+    }
+  };
+  for (const LightGrid& grid : grids) {
+    Surface& surface = Level.surfaces[grid.face];
+    surface.lightPage = grid.page;
+    place(grid, surface.firstCorner, surface.cornerCount);
+    if (surface.cut >= 0) {
+      const SurfaceCut& cut = Level.corners.cuts[size_t(surface.cut)];
+      place(grid, cut.firstCorner, cut.cornerCount);
     }
   }
 }
@@ -184,10 +289,11 @@ int BuildSurfaces() {
   c.positions.reserve(3 * corners);
   c.textureCoords.reserve(2 * corners);
   c.lightCoords.reserve(2 * corners);
+  // Liquid and sky faces are cut into pieces with the corners left over.
   if (Level.format == kBsp2Format) {
-    BuildAll(Level.wideFaces, Level.wideEdges);
+    BuildAll(Level.wideFaces, Level.wideEdges, CornerBudget() - corners);
   } else {
-    BuildAll(Level.faces, Level.edges);
+    BuildAll(Level.faces, Level.edges, CornerBudget() - corners);
   }
   return 0;
 }

@@ -6,11 +6,13 @@
 #include "bsp/textures.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstring>
 #include <map>
 #include <string>
 #include <utility>
+#include <unordered_map>
 
 #include "bsp/level.h"
 #include "bsp/pak.h"
@@ -58,9 +60,68 @@ std::vector<int32_t> NamedEntries(int32_t count) {
   return entries;
 }
 
+// An animated texture's frame from its name: 0 to 9 for "+0" to "+9", 10
+// to 19 for "+a" to "+j"; -1 for any other name.
+int FrameOfName(const char* name) {
+  if (name[0] != '+') return -1;
+  const char c = char(tolower(static_cast<unsigned char>(name[1])));
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'j') return 10 + (c - 'a');
+  return -1;
+}
+
+// The set an animated texture belongs to: its frames' kind and the rest of
+// its name, whatever the case.
+std::string SetOfName(const char* name) {
+  std::string set(1, FrameOfName(name) < 10 ? '0' : 'a');
+  for (const char* c = name + 2; *c != '\0'; ++c)
+    set += char(tolower(static_cast<unsigned char>(*c)));
+  return set;
+}
+
+SurfaceLook LookOfName(const char* name, bool version30) {
+  if (name[0] == '*' || (version30 && name[0] == '!')) {
+    if (StartsWith(name, "*lava")) return kLavaLook;
+    if (StartsWith(name, "*slime")) return kSlimeLook;
+    if (StartsWith(name, "*tele")) return kTeleLook;
+    return kWaterLook;
+  }
+  if (name[0] == '{') return kFenceLook;
+  return !version30 && StartsWith(name, "sky") ? kSkyLook : kPlainLook;
+}
+
+// The palette index of a fence's holes, and of the clear part of the sky's
+// near layer.
+constexpr uint8_t kHoleIndex = 255;
+constexpr uint8_t kClearSkyIndex = 0;
+
+// RGBA texels of the texture's first `width` columns, colour `clear`
+// transparent and black.
+std::vector<uint8_t> ClearTexels(const Texture& texture, const uint8_t* palette, uint32_t width,
+                                 uint8_t clear) {
+  std::vector<uint8_t> rgba(size_t(width) * uint32_t(texture.height) * 4, 0);
+  uint8_t* out = rgba.data();
+  for (uint32_t y = 0; y < uint32_t(texture.height); ++y) {
+    const uint8_t* row = texture.indices.data() + size_t(y) * texture.indexWidth;
+    for (uint32_t x = 0; x < width; ++x, out += 4) {
+      if (row[x] == clear) continue;
+      memcpy(out, palette + 3 * row[x], 3);
+      out[3] = 255;
+    }
+  }
+  return rgba;
+}
+
 // Texels from palette indices; a sky keeps only its right half, the distant
 // layer. In the game's palette the last 32 colours are full bright.
 void Expand(Texture& texture, const uint8_t* palette) {
+  if (texture.look == kFenceLook) {
+    texture.clearWidth = texture.width;
+    texture.clearTexels = ClearTexels(texture, palette, texture.indexWidth, kHoleIndex);
+  } else if (texture.look == kSkyLook) {
+    texture.clearWidth = int(texture.indexWidth / 2);
+    texture.clearTexels = ClearTexels(texture, palette, texture.indexWidth / 2, kClearSkyIndex);
+  }
   const bool sky = StartsWith(texture.name, "sky");
   const uint32_t width = texture.indexWidth, height = uint32_t(texture.height);
   const uint32_t first = sky ? width / 2 : 0;
@@ -77,10 +138,36 @@ void Expand(Texture& texture, const uint8_t* palette) {
   if (!anyBright || sky) return;
   texture.brights.assign(size_t(texture.width) * height * 4, 0);
   for (size_t i = 0; i < size_t(width) * height; ++i) {
-    if (indices[i] < 224) continue;
+    if (indices[i] < 224 || (texture.look == kFenceLook && indices[i] == kHoleIndex)) continue;
     memcpy(&texture.brights[4 * i], palette + 3 * indices[i], 3);
     texture.brights[4 * i + 3] = 255;
   }
+}
+
+// The sets of animated textures the named entries belong to: for each, the
+// first entry of each of its frames, in frame order. A name's set is "+0" to
+// "+9", or "+a" to "+j", and the rest of its name.
+std::vector<std::vector<int32_t>> AnimationSets(const std::vector<std::array<char, 17>>& names,
+                                                const std::vector<int32_t>& named) {
+  std::unordered_map<std::string, size_t> setOf;  // the set's index
+  std::vector<std::vector<int32_t>> sets;
+  for (int32_t entry : named) {
+    const char* name = names[size_t(entry)].data();
+    if (FrameOfName(name) >= 0 && setOf.emplace(SetOfName(name), sets.size()).second) {
+      sets.emplace_back(10, -1);
+    }
+  }
+  for (size_t i = 0; i < names.size() && !sets.empty(); ++i) {
+    const char* name = names[i].data();
+    const int frame = FrameOfName(name);
+    if (frame < 0) continue;
+    const auto found = setOf.find(SetOfName(name));
+    if (found == setOf.end()) continue;
+    int32_t& first = sets[found->second][size_t(frame % 10)];
+    if (first < 0) first = int32_t(i);
+  }
+  for (std::vector<int32_t>& set : sets) std::erase(set, -1);
+  return sets;
 }
 
 }  // namespace
@@ -104,9 +191,22 @@ void ReadTextures() {
   memcpy(&count, lump.data(), 4);
   if (count <= 0 || uint64_t(count) > (lump.size() - 4) / 4) return;
   Level.textureEntryCount = count;
-  // Only the entries faces can name get a record; every entry is checked,
-  // so that --info counts what the whole directory holds.
-  const std::vector<int32_t> named = NamedEntries(count);
+  // Only the entries faces can name, and the other frames of the animated
+  // ones among them, get a record; every entry is checked, so that --info
+  // counts what the whole directory holds.
+  std::vector<std::array<char, 17>> names(size_t(count), std::array<char, 17>{});
+  for (int32_t i = 0; i < count; ++i) {
+    int32_t offset;
+    memcpy(&offset, lump.data() + 4 + 4 * i, 4);
+    if (offset >= 0 && uint64_t(offset) + sizeof(MiptexHeader) <= lump.size()) {
+      memcpy(names[size_t(i)].data(), lump.data() + offset, 16);
+    }
+  }
+  std::vector<int32_t> named = NamedEntries(count);
+  const std::vector<std::vector<int32_t>> sets = AnimationSets(names, named);
+  for (const std::vector<int32_t>& set : sets) named.insert(named.end(), set.begin(), set.end());
+  std::sort(named.begin(), named.end());
+  named.erase(std::unique(named.begin(), named.end()), named.end());
   auto next = named.begin();
   uint64_t texels = 0;
   // The WADs are opened when a texture first turns out to be stored
@@ -189,11 +289,22 @@ void ReadTextures() {
     }
     if (!wanted) continue;
     texture.indexWidth = header.width;
+    texture.look = LookOfName(texture.name, ownPalettes);
     texture.width = int(StartsWith(texture.name, "sky") ? header.width - header.width / 2
                                                           : header.width);
     texture.height = int(header.height);
     texture.indices.assign(bytes->begin() + int64_t(start), bytes->begin() + int64_t(start + size));
     if (palette != nullptr) texture.palette.assign(palette, palette + 768);
+  }
+  // Each set's frames that can be shown, in order; a set of one does not move.
+  for (const std::vector<int32_t>& set : sets) {
+    std::vector<int32_t> frames;
+    for (int32_t entry : set) {
+      const int32_t record = TextureOfEntry(entry);
+      if (record >= 0 && Level.textures[size_t(record)].width > 0) frames.push_back(record);
+    }
+    if (frames.size() < 2) continue;
+    for (int32_t record : frames) Level.textures[size_t(record)].frames = frames;
   }
 }
 

@@ -10,9 +10,13 @@
 #include <cstdint>
 
 // Needs Level.texInfos. Fills Level.textures with a record for each
-// directory entry the texture infos name, in directory order, and the
-// counts --info gives; and, when a texture is stored outside the map,
-// Level.wads.
+// directory entry the texture infos name and for the other frames of the
+// animated ones (a texture named "+0NAME" cycles through those of "+0NAME"
+// to "+9NAME" that can be shown, "+aNAME" through "+aNAME" to "+jNAME"), in
+// directory order, and the counts --info gives. Names starting with "*"
+// (and "!" in version 30 maps) are liquids, "{" fences, and "sky" in other
+// maps than version 30 the sky's two layers; and, when a texture is stored
+// outside the map, Level.wads.
 void ReadTextures();
 
 // The texture of directory entry `entry` in Level.textures, or -1 when no
@@ -20,5 +24,6 @@ void ReadTextures();
 int32_t TextureOfEntry(int32_t entry);
 
 // Expands every usable texture that has no texels yet: RGB texels and,
-// where some are full bright, the RGBA mask of those.
+// where some are full bright, the RGBA mask of those; for a fence and the
+// sky its clear texels.
 void ExpandTextures();

@@ -287,6 +287,9 @@ BOOL WINAPI ShowWindow(HWND window, int command);
 // Sends WM_PAINT at once when the window is visible and partly invalid.
 BOOL WINAPI UpdateWindow(HWND window);
 
+// Whether the window is minimised.
+BOOL WINAPI IsIconic(HWND window);
+
 // Takes the next message: first those TranslateMessage queued, then the quit
 // request (returns 0, its code in wParam), then the window's input (WM_CHAR,
 // WM_KEYDOWN, the mouse's, WM_SIZE, WM_CLOSE, WM_DROPFILES), then WM_PAINT
@@ -345,6 +348,10 @@ BOOL WINAPI ReleaseCapture();
 // Timers end with their window. Returns nonzero; 0 for a dead window or a
 // TIMERPROC, which is not offered.
 UINT_PTR WINAPI SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC procedure);
+
+// Ends the window's timer `id`: no WM_TIMER of it comes from now on. FALSE
+// when there is no such timer.
+BOOL WINAPI KillTimer(HWND window, UINT_PTR id);
 
 // Milliseconds since the layer started; wraps after 49.7 days.
 DWORD WINAPI GetTickCount();

@@ -344,7 +344,11 @@ void TranslateEvent(const SDL_Event& event) {
       break;
     case SDL_WINDOWEVENT:
       if (event.window.windowID != MainWindow.sdlWindowId) break;
-      if (event.window.event == SDL_WINDOWEVENT_EXPOSED) InvalidateAll();
+      // A window restored from its icon is drawn anew, as on Windows.
+      if (event.window.event == SDL_WINDOWEVENT_EXPOSED ||
+          event.window.event == SDL_WINDOWEVENT_RESTORED) {
+        InvalidateAll();
+      }
       if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
         Resized(event.window.data1, event.window.data2);
       }
@@ -550,6 +554,13 @@ BOOL WINAPI UpdateWindow(HWND window) {
   return TRUE;
 }
 
+BOOL WINAPI IsIconic(HWND window) {
+  return IsLiveWindow(window) && MainWindow.sdlWindow != nullptr &&
+                 (SDL_GetWindowFlags(MainWindow.sdlWindow) & SDL_WINDOW_MINIMIZED) != 0
+             ? TRUE
+             : FALSE;
+}
+
 BOOL WINAPI GetMessageA(MSG* msg, HWND window, UINT firstMessage, UINT lastMessage) {
   if (msg == nullptr) return -1;
   *msg = MSG{};
@@ -670,6 +681,10 @@ UINT_PTR WINAPI SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC proced
   elapse = std::clamp(elapse, 10u, 0x7FFFFFFFu);
   Timers[id] = Timer{elapse, SDL_GetTicks64() + elapse};
   return 1;
+}
+
+BOOL WINAPI KillTimer(HWND window, UINT_PTR id) {
+  return IsLiveWindow(window) && Timers.erase(id) != 0 ? TRUE : FALSE;
 }
 
 DWORD WINAPI GetTickCount() { return static_cast<DWORD>(SDL_GetTicks64()); }

@@ -143,6 +143,21 @@ int WriteBspFile(const std::string& path, const std::vector<uint8_t>& bytes);
 // (544, 288, 32) looking along +y).
 MapDraft DemoMap();
 
+// Panels 100 units ahead of the starting eye, textured and lit, that the
+// map's clock moves and its look changes, a texel and a light sample
+// covering a unit: from the left (x 464 to 640, z 16 up) an animated
+// texture (+0anim, colour 1, and +1anim, colour 2), water (*water, 32 x
+// 184 units, its column s of colour 16 + s mod 16, t 40 everywhere), a
+// square of sky centred on the view (sky1: near layer colour 5 in columns
+// 64 to 95, clear elsewhere; far layer colour 3 in rows 0 to 95, 4 below),
+// a fence ({fence, columns 0 to 7 holes, 8 to 15 colour 6), and a wall lit
+// by switchable style 32; behind them all, 132 units away, a wall (colour
+// 7) lit by the pulsing style 2, alone in view below z 16. Lit faces have
+// light 64. Worldspawn makes water half translucent and adds fog; the one
+// light entity starts style 32 off. Needs a palette beside it to show its
+// textures.
+MapDraft AliveMap();
+
 // A field of `faceCount` small faces filling the starting view at depths
 // from 64 to 8,000 units, all facing the eye, for the benchmarks. Stops
 // short only where the vertices would outgrow 16-bit indices (beyond about

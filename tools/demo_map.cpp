@@ -173,3 +173,56 @@ MapDraft GridMap(int faceCount) {
   }
   return map;
 }
+
+MapDraft AliveMap() {
+  MapDraft map;
+  // Texture infos: s along x and t along z, a texel a unit; the water's t
+  // is 40 all over. Lit faces share 512 samples of 64.
+  struct Panel {
+    Vec3 min, max;
+    int32_t texture;
+    uint8_t style;  // 255: no light of its own
+    int32_t flags;
+  };
+  const Panel panels[] = {
+      {{400, 420, -64}, {700, 420, 128}, 5, 2, 0},                 // the back wall, pulsing
+      {{464, 388, 16}, {496, 388, 128}, 0, 0, 0},                  // +0anim
+      {{496, 388, 16}, {528, 388, 200}, 2, 255, kSpecialSurface},  // *water, cut at z 128
+      {{528, 388, 16}, {560, 388, 48}, 3, 255, kSpecialSurface},   // sky1, around the view's axis
+      {{560, 388, 16}, {592, 388, 128}, 4, 0, 0},                  // {fence
+      {{592, 388, 16}, {640, 388, 128}, 5, 32, 0},                 // a switchable light's wall
+  };
+  for (const Panel& panel : panels) {
+    const int face = AddRect(map, panel.min, panel.max, Facing::kMinusY);
+    map.faces[size_t(face)].texInfo = int16_t(map.texInfos.size());
+    map.faces[size_t(face)].styles[0] = panel.style;
+    map.faces[size_t(face)].lightOffset = panel.style == 255 ? -1 : 0;
+    const bool water = panel.texture == 2;
+    map.texInfos.push_back(BspTexInfo{{1, 0, 0, 0},
+                                      {0, 0, water ? 0.0f : 1.0f, water ? 40.0f : 0.0f},
+                                      panel.texture,
+                                      panel.flags});
+  }
+  map.lighting.assign(512, 64);
+  // Colour 0 is the sky's clear part, 255 a fence's holes.
+  MiptexDraft anim0{"+0anim", 8, 8, std::vector<uint8_t>(64, 1), {}};
+  MiptexDraft anim1{"+1anim", 8, 8, std::vector<uint8_t>(64, 2), {}};
+  MiptexDraft water{"*water", 16, 16, {}, {}}, fence{"{fence", 16, 16, {}, {}};
+  MiptexDraft sky{"sky1", 256, 128, {}, {}}, wall{"wall", 8, 8, std::vector<uint8_t>(64, 7), {}};
+  for (int i = 0; i < 256; ++i) {
+    water.indices.push_back(uint8_t(16 + i % 16));  // column x in colour 16 + x
+    fence.indices.push_back(i % 16 < 8 ? 255 : 6);  // holes on the left
+  }
+  for (int y = 0; y < 128; ++y) {
+    for (int x = 0; x < 256; ++x) {
+      // The near layer (left) has colour 5 in columns 64 to 95; the far
+      // layer (right) colour 3 in rows 0 to 95, then 4.
+      sky.indices.push_back(uint8_t(x < 128 ? (x >= 64 && x < 96 ? 5 : 0) : (y < 96 ? 3 : 4)));
+    }
+  }
+  map.rawLumps[kTexturesLump] = MiptexLump({anim0, anim1, water, sky, fence, wall});
+  map.entities =
+      "{\"classname\" \"worldspawn\" \"wateralpha\" \"0.5\" \"_fog\" \"0.5 0.3 0.3 0.35\"}\n"
+      "{\"classname\" \"light\" \"style\" \"32\" \"spawnflags\" \"1\" \"origin\" \"616 380 64\"}\n";
+  return map;
+}

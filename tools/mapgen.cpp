@@ -27,6 +27,8 @@ const char kUsage[] =
     "  mapgen wad OUT.wad      that WAD (WAD3)\n"
     "  mapgen bspx OUT.bsp     the room lit through BSPX lumps: HDR samples laid out\n"
     "                          by a matrix a face, with 16-bit styles\n"
+    "  mapgen alive OUT.bsp    panels with a pulsing light, water, sky, a fence and an\n"
+    "                          animated texture, for the map's clock\n"
     "  mapgen pak OUT.pak NAME=FILE...   a pak holding each FILE as NAME\n";
 
 int Usage() {
@@ -173,6 +175,9 @@ int main(int argc, char** argv) {
     // Wide enough that the first frame shows the floor, the far wall and
     // the ceiling; the eye stands 128 in from the back wall.
     AddRoom(map, {352, 160, 0}, {736, 800, 192});
+    out = argv[2];
+  } else if (kind == "alive") {
+    map = AliveMap();
     out = argv[2];
   } else if (kind == "empty") {
     out = argv[2];

@@ -30,6 +30,8 @@ std::vector<uint8_t> Row;
 
 }  // namespace
 
+Frustum LastFrustum;  // of the last CollectFaces
+
 // Clip coordinates of a map point are P M C p, with C taking map (x, y, z)
 // to GL (x, z, -y); the planes come from that matrix's rows.
 Frustum ViewFrustum(float eye[3]) {
@@ -174,13 +176,17 @@ void ResetCulling() {
   MarkedTrusted = false;
 }
 
+bool BoxMeetsView(const float mins[3], const float maxs[3]) {
+  return BoxInView(LastFrustum, mins, maxs, 1);
+}
+
 const DrawList& CollectFaces(bool wireframe) {
   ++Frame;
   List.world.clear();
   List.leaves = 0;
   List.brushes.assign(Level.brushes.size(), 1);
   float eye[3];
-  const Frustum frustum = ViewFrustum(eye);
+  const Frustum frustum = LastFrustum = ViewFrustum(eye);
   const Tree& tree = Level.tree;
   bool useSet = false, usePortals = false;
   List.cameraLeaf = -1;

@@ -37,6 +37,10 @@ const DrawList& CollectFaces(bool wireframe);
 // plane: its front side), or -1 when the tree is not sound.
 int64_t LeafAt(const float point[3]);
 
+// Whether the box (map coordinates) meets the view CollectFaces last
+// worked with, widened by a unit.
+bool BoxMeetsView(const float mins[3], const float maxs[3]);
+
 // Forgets what was worked out for the previous level: its camera leaf and
 // visible set.
 void ResetCulling();

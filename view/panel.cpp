@@ -160,13 +160,14 @@ std::vector<std::string> EntityLines(const PointEntity& point) {
   std::vector<std::string> lines{Format("entity %u", point.entity)};
   const Entity& entity = Level.entities[point.entity];
   constexpr size_t kMostPairs = 30;
-  for (size_t i = 0; i < entity.pairs.size() && i < kMostPairs; ++i) {
+  for (size_t i = 0; i < entity.pairCount && i < kMostPairs; ++i) {
     const EntityPair& pair = entity.pairs[i];
     std::string line = "\"";
-    line.append(pair.key, 0, 40).append("\" \"").append(pair.value, 0, 80).append("\"");
+    line.append(std::string_view(pair.key).substr(0, 40)).append("\" \"");
+    line.append(std::string_view(pair.value).substr(0, 80)).append("\"");
     lines.push_back(line);
   }
-  if (entity.pairs.size() > kMostPairs) lines.push_back(Format("... %zu more", entity.pairs.size() - kMostPairs));
+  if (entity.pairCount > kMostPairs) lines.push_back(Format("... %zu more", entity.pairCount - kMostPairs));
   return lines;
 }
 

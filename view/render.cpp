@@ -16,6 +16,7 @@
 #include "view/cull.h"
 #include "view/overlays.h"
 #include "view/inspect.h"
+#include "view/motion.h"
 #include "view/upload.h"
 #include "view/views.h"
 
@@ -90,9 +91,43 @@ struct Batch {
   std::vector<uint32_t> faces;  // in drawing order, the nearest first within a texture
   std::vector<uint32_t> firsts;  // each face's first corner here
   std::vector<float> positions, colors, textureCoords, lightCoords;
+  std::vector<float> layerCoords;  // the sky's near layer, while the sky moves; 0 elsewhere
 };
 Batch Frame;
 std::vector<uint32_t> Indices;  // one call's triangles
+
+// What the frame being drawn makes of the map's clock and its look.
+struct FrameLook {
+  bool moving;       // the clock has started and textures show: liquids warp, skies move
+  uint8_t shown;     // what of kMovingLight and kMovingTexels the view shows
+  bool moves;        // something drawn changes with the clock
+  bool translucent;  // some liquids are drawn over what lies behind them
+  bool fog;          // the game view of a map with fog
+};
+FrameLook Look;
+
+// A translucent face, drawn after every opaque one, the farthest first.
+struct Translucent {
+  uint32_t face;
+  float shift[3];  // where its entity moves it, in map axes
+  float distance;  // squared, from the eye to its box's middle
+};
+std::vector<Translucent> Translucents;
+std::vector<uint32_t> Opaque;
+const float kNoShift[3] = {0, 0, 0};
+
+float AlphaOf(const Surface& s) {
+  return IsLiquid(s.look) ? Level.look.liquidAlpha[s.look - kWaterLook] : 1.0f;
+}
+
+// Whether the face is drawn from its pieces.
+bool InPieces(const Surface& s) { return Look.moving && s.cut >= 0; }
+
+uint32_t TrianglesOf(const Surface& s) {
+  if (!InPieces(s)) return s.cornerCount - 2;
+  const SurfaceCut& cut = Level.corners.cuts[size_t(s.cut)];
+  return cut.cornerCount - 2 * cut.pieceCount;
+}
 
 // Grouping a frame's faces by a key (a texture, a light page): a counting
 // sort over the keys the faces have. The slots are kept between frames,
@@ -136,50 +171,102 @@ void Append(std::vector<T>& to, const std::vector<T>& from, uint32_t first, uint
   to.insert(to.end(), from.begin() + n * first, from.begin() + n * (first + count));
 }
 
+// Face f's corners into the batch, moved by `shift` (map axes); `eye` in
+// the same space as its corners so moved.
+void AppendFace(uint32_t f, const float shift[3], const float eye[3], bool colors, bool textures,
+                bool light) {
+  Batch& b = Frame;
+  const Surface& s = Level.surfaces[f];
+  const Corners& c = Level.corners;
+  const bool pieces = InPieces(s);
+  const uint32_t first = pieces ? c.cuts[size_t(s.cut)].firstCorner : s.firstCorner;
+  const uint32_t count = pieces ? c.cuts[size_t(s.cut)].cornerCount : s.cornerCount;
+  const size_t at = b.positions.size();
+  b.firsts.push_back(uint32_t(at / 3));
+  Append<float, 3>(b.positions, c.positions, first, count);
+  const float glShift[3] = {shift[0], shift[2], -shift[1]};  // map z is up; GL y is up
+  for (size_t k = at; k < b.positions.size(); ++k) b.positions[k] += glShift[k % 3];
+  if (colors) {
+    for (uint32_t k = 0; k < count; ++k) {
+      b.colors.insert(b.colors.end(), {s.color.red, s.color.green, s.color.blue});
+    }
+  }
+  if (textures) {
+    const bool warped = Look.moving && IsLiquid(s.look), sky = Look.moving && s.look == kSkyLook;
+    if (!warped && !sky) Append<float, 2>(b.textureCoords, c.textureCoords, first, count);
+    for (uint32_t k = 0; k < count && (warped || sky); ++k) {
+      float out[2], layer[2];
+      if (warped) {
+        Warp(Level.textures[size_t(s.texture)], &c.textureCoords[2 * size_t(first + k)], out);
+      } else {
+        const float* p = &b.positions[at + 3 * k];  // GL axes
+        const float d[3] = {p[0] - eye[0], -p[2] - eye[1], p[1] - eye[2]};
+        SkyCoords(d, 8, out);
+        SkyCoords(d, 16, layer);
+        b.layerCoords.insert(b.layerCoords.end(), {layer[0], layer[1]});
+      }
+      b.textureCoords.insert(b.textureCoords.end(), {out[0], out[1]});
+    }
+    if (Look.moving && !sky) b.layerCoords.resize(b.textureCoords.size(), 0.0f);
+  }
+  if (light) Append<float, 2>(b.lightCoords, c.lightCoords, first, count);
+}
+
+void ClearBatch() {
+  Batch& b = Frame;
+  b.firsts.clear();
+  b.positions.clear();
+  b.colors.clear();
+  b.textureCoords.clear();
+  b.lightCoords.clear();
+  b.layerCoords.clear();
+}
+
+void EyeInModel(float eye[3]) {
+  float m[16] = {};
+  glGetFloatv(GL_MODELVIEW_MATRIX, m);
+  EyeOf(m, eye);
+}
+
 void Compact(const std::vector<uint32_t>& faces, bool colors, bool textures, bool light) {
   Batch& b = Frame;
   if (textures) {
     // By texture, faces without one first, each texture's in their order.
     b.faces.resize(faces.size());
     GroupByKey(
-        faces.size(), [&](size_t i) { return Level.surfaces[faces[i]].texture + 1; },
+        faces.size(), [&](size_t i) { return TextureNow(Level.surfaces[faces[i]].texture) + 1; },
         [](size_t) { return 1u; }, [&](size_t i, uint32_t at) { b.faces[at] = faces[i]; },
         [](int, uint32_t, uint32_t) {});
   } else {
     b.faces = faces;
   }
-  b.firsts.clear();
-  b.positions.clear();
-  b.colors.clear();
-  b.textureCoords.clear();
-  b.lightCoords.clear();
-  const Corners& c = Level.corners;
-  uint32_t at = 0;
-  for (uint32_t f : b.faces) {
-    const Surface& s = Level.surfaces[f];
-    b.firsts.push_back(at);
-    at += s.cornerCount;
-    Append<float, 3>(b.positions, c.positions, s.firstCorner, s.cornerCount);
-    if (colors) {
-      for (uint32_t k = 0; k < s.cornerCount; ++k) {
-        b.colors.insert(b.colors.end(), {s.color.red, s.color.green, s.color.blue});
-      }
-    }
-    if (textures) Append<float, 2>(b.textureCoords, c.textureCoords, s.firstCorner, s.cornerCount);
-    if (light) Append<float, 2>(b.lightCoords, c.lightCoords, s.firstCorner, s.cornerCount);
-  }
+  ClearBatch();
+  float eye[3] = {0, 0, 0};
+  if (Look.moving) EyeInModel(eye);
+  for (uint32_t f : b.faces) AppendFace(f, kNoShift, eye, colors, textures, light);
   glVertexPointer(3, GL_FLOAT, 0, b.positions.data());
 }
 
-// Face i of the batch as a fan of triangles from its first corner.
-void AddFan(size_t i, uint32_t* to) {
-  const uint32_t first = Frame.firsts[i];
-  const uint32_t n = Level.surfaces[Frame.faces[i]].cornerCount;
-  for (uint32_t k = 1; k + 1 < n; ++k, to += 3) {
-    to[0] = first;
-    to[1] = first + k;
-    to[2] = first + k + 1;
+// Face i of the batch as fans of triangles, each from its first corner: one
+// fan, or one a piece.
+uint32_t* AddFan(size_t i, uint32_t* to) {
+  uint32_t first = Frame.firsts[i];
+  const Surface& s = Level.surfaces[Frame.faces[i]];
+  const auto fan = [&](uint32_t n) {
+    for (uint32_t k = 1; k + 1 < n; ++k, to += 3) {
+      to[0] = first;
+      to[1] = first + k;
+      to[2] = first + k + 1;
+    }
+    first += n;
+  };
+  if (!InPieces(s)) {
+    fan(s.cornerCount);
+    return to;
   }
+  const SurfaceCut& cut = Level.corners.cuts[size_t(s.cut)];
+  for (uint32_t p = 0; p < cut.pieceCount; ++p) fan(Level.corners.pieces[cut.firstPiece + p]);
+  return to;
 }
 
 // The batch's faces for which key(surface) is a group from 0 to groups - 1,
@@ -192,7 +279,7 @@ void DrawGroups(size_t groups, Key key, Bind bind) {
     const int k = key(Level.surfaces[Frame.faces[i]]);
     return size_t(k) < groups ? k : -1;
   };
-  const auto weight = [](size_t i) { return 3 * (Level.surfaces[Frame.faces[i]].cornerCount - 2); };
+  const auto weight = [](size_t i) { return 3 * TrianglesOf(Level.surfaces[Frame.faces[i]]); };
   size_t total = 0;
   for (size_t i = 0; i < Frame.faces.size(); ++i) total += keyOf(i) >= 0 ? weight(i) : 0;
   Indices.resize(total);
@@ -227,12 +314,23 @@ void EndTextures() {
 
 void BindTexture(GLuint name) { glBindTexture(GL_TEXTURE_2D, name); }
 
-// Texels as they are; faces without a usable texture in their flat colour.
+// Texels as they are, a fence's holes left undrawn; faces without a usable
+// texture in their flat colour.
 void TexturePass() {
   FlatPass([](const Surface& s) { return s.texture < 0; });
   BeginTextures(Frame.textureCoords);
-  DrawGroups(LevelTextures.textures.size(), [](const Surface& s) { return s.texture; },
-             [](size_t g) { BindTexture(LevelTextures.textures[g]); });
+  glAlphaFunc(GL_GEQUAL, 0.5f);
+  DrawGroups(
+      LevelTextures.textures.size(), [](const Surface& s) { return TextureNow(s.texture); },
+      [](size_t g) {
+        BindTexture(LevelTextures.textures[g]);
+        if (Level.textures[g].look == kFenceLook) {
+          glEnable(GL_ALPHA_TEST);
+        } else {
+          glDisable(GL_ALPHA_TEST);
+        }
+      });
+  glDisable(GL_ALPHA_TEST);
   EndTextures();
 }
 
@@ -245,6 +343,27 @@ void BeginOverlay() {
 void EndOverlay() {
   glDepthMask(GL_TRUE);
   glDepthFunc(GL_LESS);
+}
+
+// The sky's near layer over its far one, where it is not clear.
+void SkyLayerPass() {
+  BeginOverlay();
+  glEnable(GL_ALPHA_TEST);
+  glAlphaFunc(GL_GEQUAL, 0.5f);
+  BeginTextures(Frame.layerCoords);
+  const std::vector<GLuint>& layers = LevelTextures.skyLayers;
+  DrawGroups(
+      layers.size(),
+      [&](const Surface& s) {
+        return s.look == kSkyLook && size_t(s.texture) < layers.size() &&
+                       layers[size_t(s.texture)] != 0
+                   ? s.texture
+                   : -1;
+      },
+      [&](size_t g) { BindTexture(layers[g]); });
+  EndTextures();
+  glDisable(GL_ALPHA_TEST);
+  EndOverlay();
 }
 
 // Multiplies what is there by 2 L / 255, clamped: the blend gives
@@ -275,14 +394,38 @@ void BrightsPass() {
   DrawGroups(
       LevelTextures.brights.size(),
       [](const Surface& s) {
-        return s.light == kLightMapped && !s.sky && s.texture >= 0 &&
-                       LevelTextures.brights[size_t(s.texture)] != 0
-                   ? s.texture
+        const int32_t texture = TextureNow(s.texture);
+        return s.light == kLightMapped && !s.sky && texture >= 0 &&
+                       LevelTextures.brights[size_t(texture)] != 0
+                   ? texture
                    : -1;
       },
       [](size_t g) { BindTexture(LevelTextures.brights[g]); });
   EndTextures();
   glDisable(GL_ALPHA_TEST);
+  EndOverlay();
+}
+
+// Fog over what the passes before drew, the sky left clear: GL's fog
+// factor f of each pixel's depth turns colour x into f x + (1 - f) fog, in
+// two passes: what is there times f, then plus (1 - f) fog.
+void FogPass() {
+  const auto keep = [](const Surface& s) { return s.sky ? -1 : 0; };
+  const float* fog = Level.look.fogColor;
+  const float black[4] = {0, 0, 0, 0}, color[4] = {fog[0], fog[1], fog[2], 1};
+  BeginOverlay();
+  glEnable(GL_BLEND);
+  glEnable(GL_FOG);
+  glFogfv(GL_FOG_COLOR, black);
+  glColor3f(1, 1, 1);
+  glBlendFunc(GL_ZERO, GL_SRC_COLOR);
+  DrawGroups(1, keep, [](size_t) {});
+  glFogfv(GL_FOG_COLOR, color);
+  glColor3f(0, 0, 0);
+  glBlendFunc(GL_ONE, GL_ONE);
+  DrawGroups(1, keep, [](size_t) {});
+  glDisable(GL_FOG);
+  glDisable(GL_BLEND);
   EndOverlay();
 }
 
@@ -298,63 +441,188 @@ void LightOnlyPass() {
   EndTextures();
 }
 
-void DrawFaces(const std::vector<uint32_t>& faces) {
+// `faces` of the world, or of a brush entity that `shift` moves.
+void DrawFaces(const std::vector<uint32_t>& faces, const float shift[3]) {
   const bool lit = View.light != kFlatView;
   const bool textured = View.textures && View.light != kLightOnlyView;
-  Compact(faces, View.light != kLightOnlyView, textured, lit);
+  // Something that moves is in view, as far as the faces' boxes tell.
+  for (size_t i = 0; i < faces.size() && !Look.moves; ++i) {
+    const Surface& s = Level.surfaces[faces[i]];
+    if ((s.moving & Look.shown) == 0) continue;
+    float mins[3], maxs[3];
+    for (int k = 0; k < 3; ++k) mins[k] = s.mins[k] + shift[k], maxs[k] = s.maxs[k] + shift[k];
+    Look.moves = BoxMeetsView(mins, maxs);
+  }
+  const std::vector<uint32_t>* opaque = &faces;
+  if (Look.translucent) {
+    Opaque.clear();
+    for (uint32_t f : faces) {
+      if (AlphaOf(Level.surfaces[f]) < 1) {
+        Translucents.push_back({f, {shift[0], shift[1], shift[2]}, 0});
+      } else {
+        Opaque.push_back(f);
+      }
+    }
+    opaque = &Opaque;
+  }
+  Compact(*opaque, View.light != kLightOnlyView, textured, lit);
   if (View.light == kLightOnlyView) {
     LightOnlyPass();
   } else if (textured) {
     TexturePass();
+    if (Look.moving) SkyLayerPass();
     if (lit) {
       LightPass(true);
       BrightsPass();
     }
+    if (Look.fog) FogPass();
   } else {
     FlatPass([](const Surface&) { return true; });
     if (lit) LightPass(false);
   }
 }
 
+// The translucent faces, the farthest first, each over what lies behind it
+// and hiding nothing: their texels alone, unlit, at their liquid's opacity,
+// through the fog there is.
+void DrawTranslucent() {
+  if (Translucents.empty()) return;
+  float eye[3];
+  EyeInModel(eye);
+  for (Translucent& t : Translucents) {
+    const Surface& s = Level.surfaces[t.face];
+    t.distance = 0;
+    for (int k = 0; k < 3; ++k) {
+      const float d = (s.mins[k] + s.maxs[k]) / 2 + t.shift[k] - eye[k];
+      t.distance += d * d;
+    }
+  }
+  std::stable_sort(
+      Translucents.begin(), Translucents.end(),
+      [](const Translucent& a, const Translucent& b) { return a.distance > b.distance; });
+  Frame.faces.clear();
+  ClearBatch();
+  for (const Translucent& t : Translucents) {
+    Frame.faces.push_back(t.face);
+    AppendFace(t.face, t.shift, eye, false, true, false);
+  }
+  glVertexPointer(3, GL_FLOAT, 0, Frame.positions.data());
+  BeginTextures(Frame.textureCoords);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glDepthMask(GL_FALSE);
+  if (Look.fog) {
+    const float* fog = Level.look.fogColor;
+    const float color[4] = {fog[0], fog[1], fog[2], 1};
+    glFogfv(GL_FOG_COLOR, color);
+    glEnable(GL_FOG);
+  }
+  // One call for each run of faces of one texture and opacity.
+  Indices.clear();
+  for (size_t i = 0, run = 0; i < Frame.faces.size(); ++i) {
+    const Surface& s = Level.surfaces[Frame.faces[i]];
+    Indices.resize(Indices.size() + 3 * TrianglesOf(s));
+    AddFan(i, Indices.data() + Indices.size() - 3 * TrianglesOf(s));
+    const bool last = i + 1 == Frame.faces.size();
+    const Surface* next = last ? nullptr : &Level.surfaces[Frame.faces[i + 1]];
+    if (!last && next->texture == s.texture && AlphaOf(*next) == AlphaOf(s)) continue;
+    const size_t texture = size_t(TextureNow(s.texture));
+    if (texture < LevelTextures.textures.size()) {
+      BindTexture(LevelTextures.textures[texture]);
+      glColor4f(1, 1, 1, AlphaOf(s));
+      glDrawElements(GL_TRIANGLES, GLsizei(Indices.size() - run), GL_UNSIGNED_INT,
+                     Indices.data() + run);
+    }
+    run = Indices.size();
+  }
+  glDisable(GL_FOG);
+  glDepthMask(GL_TRUE);
+  glDisable(GL_BLEND);
+  EndTextures();
+  Translucents.clear();
+}
+
 std::vector<uint32_t> BrushFaces;
 
-// Every view but the flat view of version 29/30 maps. Returns what it drew.
-const DrawList& DrawSurfaces() {
-  GLint modes[2] = {GL_FILL, GL_FILL};
-  glGetIntegerv(GL_POLYGON_MODE, modes);
-  const bool wireframe = modes[0] == GL_LINE;
-  const DrawList& list = CollectFaces(wireframe);
+// The faces of brush entity b that are drawn.
+const std::vector<uint32_t>& FacesOfBrush(size_t b) {
+  const BspModel& model = Level.models[Level.brushes[b].model];
+  BrushFaces.clear();
+  for (int32_t f = model.faceStart; f < model.faceStart + model.faceTotal; ++f) {
+    if (Level.surfaces[size_t(f)].cornerCount != 0) BrushFaces.push_back(uint32_t(f));
+  }
+  return BrushFaces;
+}
+
+// The light of the faces in `list` brought up to date, before the frame
+// starts: a page changed while a frame that uses it is being drawn would
+// make GL wait for that frame.
+void RefreshLightOf(const DrawList& list) {
+  RefreshLight(list.world);
+  for (size_t b = 0; b < Level.brushes.size(); ++b) {
+    if (list.brushes[b]) RefreshLight(FacesOfBrush(b));
+  }
+}
+
+// Every view but the flat view of version 29/30 maps: the faces in `list`.
+void DrawSurfaces(const DrawList& list, bool wireframe) {
   const bool brushes = !IsFlatView();
   if (!wireframe) glEnableClientState(GL_VERTEX_ARRAY);
-  wireframe ? DrawOutlines(list.world) : DrawFaces(list.world);
+  wireframe ? DrawOutlines(list.world) : DrawFaces(list.world, kNoShift);
   for (size_t b = 0; brushes && b < Level.brushes.size(); ++b) {
     if (!list.brushes[b]) continue;
     const BrushEntity& brush = Level.brushes[b];
-    const BspModel& model = Level.models[brush.model];
-    BrushFaces.clear();
-    for (int32_t f = model.faceStart; f < model.faceStart + model.faceTotal; ++f) {
-      if (Level.surfaces[size_t(f)].cornerCount != 0) BrushFaces.push_back(uint32_t(f));
-    }
     glPushMatrix();
     glTranslatef(brush.origin[0], brush.origin[2], -brush.origin[1]);
-    wireframe ? DrawOutlines(BrushFaces) : DrawFaces(BrushFaces);
+    wireframe ? DrawOutlines(FacesOfBrush(b)) : DrawFaces(FacesOfBrush(b), brush.origin);
     glPopMatrix();
   }
-  if (!wireframe) glDisableClientState(GL_VERTEX_ARRAY);
-  return list;
+  if (!wireframe) {
+    DrawTranslucent();
+    glDisableClientState(GL_VERTEX_ARRAY);
+  }
+}
+
+// What the frame makes of the clock and the map's look, for the view on show.
+void BeginFrameLook() {
+  const bool lit = View.light != kFlatView;
+  const bool textured = View.textures && View.light != kLightOnlyView;
+  const MapLook& look = Level.look;
+  Look = {};
+  Look.moving = ShownTime.started && textured;
+  Look.shown = uint8_t((lit ? kMovingLight : 0) | (textured ? kMovingTexels : 0));
+  for (float alpha : look.liquidAlpha)
+    Look.translucent = Look.translucent || (textured && alpha < 1);
+  Look.fog = lit && textured && look.fogDensity > 0;
+  if (Look.fog) {
+    glFogi(GL_FOG_MODE, GL_EXP2);
+    glFogf(GL_FOG_DENSITY, look.fogDensity / 64);
+  }
 }
 
 }  // namespace
 
 void DrawLevel() {
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  Look = {};
   const DrawList* list = nullptr;  // the flat loop draws every world face
   if (Level.format != kBsp2Format && (IsFlatView() || Level.surfaces.empty())) {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     DrawFlatLoop();
   } else {
+    SetTimeOfFrame();
+    BeginFrameLook();
     UploadForView();
-    list = &DrawSurfaces();
+    GLint modes[2] = {GL_FILL, GL_FILL};
+    glGetIntegerv(GL_POLYGON_MODE, modes);
+    const bool wireframe = modes[0] == GL_LINE;
+    list = &CollectFaces(wireframe);
+    if (!wireframe && View.light != kFlatView) RefreshLightOf(*list);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    DrawSurfaces(*list, wireframe);
   }
   DrawInspection(list);
   DrawOverlays();
 }
+
+bool FrameMoves() { return Look.moves; }

@@ -22,3 +22,9 @@ void PlaceCamera();
 // Trusts the level: LoadLevel has checked every
 // reference.
 void DrawLevel();
+
+// Whether the frame drawn last shows something that moves with the map's
+// clock in its view: a light style whose strength varies (in the views that
+// show light), an animated texture, a liquid or the sky's layers (in the
+// textured views).
+bool FrameMoves();

@@ -35,6 +35,7 @@ void UploadLevel() {
   Delete(LevelTextures.lightPages);
   Delete(LevelTextures.textures);
   Delete(LevelTextures.brights);
+  Delete(LevelTextures.skyLayers);
   LevelTextures.lightUploaded = LevelTextures.texturesUploaded = false;
   ResetCulling();
 }
@@ -66,9 +67,16 @@ void UploadForView() {
     ExpandTextures();
     for (const Texture& texture : Level.textures) {
       const bool usable = texture.width > 0;
+      const bool fence = texture.look == kFenceLook;
       LevelTextures.textures.push_back(
-          usable ? UploadMipmapped(texture.width, texture.height, GL_RGB, texture.texels.data())
-                 : 0);
+          !usable ? 0
+          : fence
+              ? UploadMipmapped(texture.width, texture.height, GL_RGBA, texture.clearTexels.data())
+              : UploadMipmapped(texture.width, texture.height, GL_RGB, texture.texels.data()));
+      LevelTextures.skyLayers.push_back(usable && texture.look == kSkyLook && texture.clearWidth > 0
+                                            ? UploadMipmapped(texture.clearWidth, texture.height,
+                                                              GL_RGBA, texture.clearTexels.data())
+                                            : 0);
       LevelTextures.brights.push_back(
           usable && !texture.brights.empty()
               ? UploadMipmapped(texture.width, texture.height, GL_RGBA, texture.brights.data())

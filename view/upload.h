@@ -13,6 +13,7 @@ struct LevelTextureNames {
   std::vector<GLuint> lightPages;  // one per page of Level.light
   std::vector<GLuint> textures;    // one per Level.textures entry; 0: none
   std::vector<GLuint> brights;     // its full-bright texels; 0: none
+  std::vector<GLuint> skyLayers;   // the near layer of a sky; 0: none
 };
 
 extern LevelTextureNames LevelTextures;
@@ -24,7 +25,8 @@ void UploadLevel();
 // Fills, expands and uploads what the view on show needs and does not have
 // yet: the light pages for the views that show light, the textures (mip
 // levels built with gluBuild2DMipmaps, which also brings sides that are not
-// powers of two to ones that are) for the textured views. Needs the
+// powers of two to ones that are) for the textured views: a fence's with
+// its holes clear, and a sky's near layer beside its far one. Needs the
 // context current.
 void UploadForView();
 

@@ -32,6 +32,8 @@ for position in "1 2" "1 2 x" "1 2 nan" "1 2 3 4 5 6"; do
   expect 2 "Usage:" --pos $position "$map"
 done
 expect 2 "Usage:" --pos 1 2 3 --pos 4 5 6 "$map"
+for time in -1 soon nan inf 1s; do expect 2 "Usage:" --time "$time" "$map"; done
+expect 2 "Usage:" --time 1 --time 2 "$map"
 [[ ! -e --no-watch && ! -e $scratch/b.png ]] || fail "a usage error wrote a picture"
 [[ ! -s $scratch/out ]] || fail "a usage error wrote to stdout"
 expect 1 "Error opening bsp file (not found?)" /nonexistent/maps/start.bsp
@@ -62,6 +64,16 @@ for size in 128x96 100x75; do
     [[ $(compare -metric AE -fuzz 1% "$scratch/small.png" "$scratch/scaled.png" null: 2>&1) == 0 ]] ||
     fail "--size ${size%x*}: $(cat "$scratch/err")"
 done
+# --time: the back wall of the alive map pulses (style 2), light 64 while
+# still, the pattern's "a" at 0.05 s and its "z" (25/12) at 2.55 s.
+"$mapgen" alive "$scratch/alive.bsp" >/dev/null
+for case in :404040 0.05:000000 2.55:858585; do
+  time=${case%:*} want=${case#*:} got=none
+  picture "$scratch/t.png" --view light ${time:+--time "$time"} "$scratch/alive.bsp" &&
+    got=$(convert "$scratch/t.png" -format '%[hex:p{320,380}]' info:) && [[ $got == "$want" ]] ||
+    fail "--time $time: $got, not $want"
+done
+
 # A picture that cannot be written (also as root): nothing left behind.
 mkdir "$scratch/folder"
 expect 1 "Error writing the picture $map/x.png (Not a directory)." --shot "$map/x.png" "$map"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real program under X with real key presses: its window, its frames
 # against the reference pictures, F12's pictures, resizing, --keys, the
-# three ways it ends, and the box it shows for a map it cannot open.
+# three ways it ends, the box it shows for a map it cannot open, and a
+# window that draws only while something moves.
 #
 #   tools/with_xvfb.sh tests/e2e/program_test.sh MIVO DEMO_MAP MAPGEN
 source "$(dirname "$0")/lib.sh"
@@ -74,6 +75,24 @@ wait_for shows first || fail "first frame of the BSP2 map"
 keys KP_8 KP_8 KP_4 KP_Add KP_1 KP_6 KP_6 KP_7
 wait_for shows wire || fail "wireframe of the BSP2 map"
 kill -TERM "$viewer"
+ended 0
+
+# The map's clock: while it runs and something moves in view (the lit view
+# of the alive map's pulsing wall) the window redraws, taking processor
+# time; stopped, or in the flat view, it draws nothing and takes next to
+# none. Processor time in clock ticks (1/100 s) over two seconds.
+"$mapgen" alive "$scratch/alive.bsp" >/dev/null
+start --view lit "$scratch/alive.bsp"
+await "$title"
+ticks() { awk '{print $14 + $15}' "/proc/$viewer/stat"; }
+busy() { local before; before=$(ticks); sleep 2; echo $(($(ticks) - before)); }
+keys space
+((used = $(busy), used >= 10)) || fail "running, the window took $used ticks in 2 s"
+keys space
+((used = $(busy), used <= 3)) || fail "stopped, the window took $used ticks in 2 s"
+keys space l l
+((used = $(busy), used <= 3)) || fail "in the flat view, the window took $used ticks in 2 s"
+keys Escape
 ended 0
 
 # A missing map: the message in a box, and no main window; OK ends with 1.

@@ -7,12 +7,13 @@
 // GAME/mivo.wad, which a map's worldspawn may name.
 // Each is run through what the viewer runs on one: OpenMap, LoadLevel and,
 // when the level loads, the light pages filled, the textures expanded and
-// DrawLevel in every view (with no GL context current, GL ignores the
-// calls, but every read that makes their arguments happens, the walk of the
-// tree among them). The sanitizers catch reads outside the arrays,
-// overflows and leaks; the checks here catch a failure that does not say
-// why, a message on success, and a level that quietly lost what the views
-// draw from for want of memory, which a file of this size never needs.
+// DrawLevel in every view, still and at a time on the map's clock (with no
+// GL context current, GL ignores the calls, but every read that makes their
+// arguments happens, the walk of the tree among them). The sanitizers catch
+// reads outside the arrays, overflows and leaks; the checks here catch a
+// failure that does not say why, a message on success, and a level that
+// quietly lost what the views draw from for want of memory, which a file of
+// this size never needs.
 #include <unistd.h>
 
 #include <algorithm>
@@ -31,6 +32,7 @@
 #include "platform/win32.h"
 #include "view/cull.h"
 #include "view/inspect.h"
+#include "view/motion.h"
 #include "view/render.h"
 #include "view/upload.h"
 #include "view/views.h"
@@ -92,10 +94,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FillLightPages();
   ExpandTextures();
   const std::vector<GLuint> names(Level.textures.size(), 1);
-  LevelTextures = {true, true, std::vector<GLuint>(size_t(Level.light.pageCount), 1), names, names};
+  LevelTextures = {true,  true,  std::vector<GLuint>(size_t(Level.light.pageCount), 1),
+                   names, names, names};
   ResetCulling();
-  for (int view = 0; status == 0 && view < 4; ++view) {
-    View = {LightView(view % 3), view == 3};  // flat, lit, light only, lit + textures
+  // Each view still, then at a time on the map's clock (which brings in the
+  // light styles, animated textures, warped liquids and the sky's layers).
+  for (int view = 0; status == 0 && view < 8; ++view) {
+    View = {LightView(view % 4 % 3), view % 4 == 3};  // flat, lit, light only, lit + textures
+    ShownTime = {view >= 4, 2.37};
     DrawLevel();
   }
   // The panels of the faces a pick can name (the first 256) and of every
@@ -108,6 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (uint32_t p = 0; status == 0 && p < Level.points.size(); ++p) {
     if (PanelLines({kMarkerPicked, p, 0}).empty()) abort();
   }
+  ShownTime = {};
   if (BspFile.stream != nullptr) fclose(BspFile.stream);
   BspFile = {};
   FreeLevel();

@@ -19,7 +19,7 @@ cmake --build $build -j "$(nproc)" --target fuzz_map fuzz_text mapgen >/dev/null
 seeds=$build/seeds
 rm -rf $build/findings
 mkdir -p $seeds $build/corpus $build/findings
-for kind in demo room empty "grid 40" "--format bsp2 demo" "--format 2psb grid 40"; do
+for kind in demo room empty alive "grid 40" "--format bsp2 demo" "--format 2psb grid 40"; do
   $build/tools/mapgen $kind "$seeds/${kind//[^a-z0-9]/}.bsp" >/dev/null
 done
 $build/tools/mapgen pak $seeds/demo.pak maps/start.bsp=$seeds/demo.bsp >/dev/null

@@ -504,6 +504,34 @@ TEST(Entities, EveryEntityKeepsItsKeysAndPointEntitiesAndTriggersAreFound) {
             (std::vector<float>{2, 9, 8}));
 }
 
+TEST(Entities, WorldspawnGivesTheMapsLookAndLightEntitiesTheSwitchedStylesThatStartOff) {
+  const struct {
+    const char* text;
+    float water, lava, fog, fogRed;
+    uint64_t off;
+  } cases[] = {
+      {R"({"classname" "worldspawn"})", 1, 1, 0, 0.3f, 0},
+      {R"({"classname" "worldspawn" "wateralpha" "0.4" "_lavaalpha" "2" "fog" "0.1"})", 0.4f, 1,
+       0.1f, 0.3f, 0},
+      {R"({"_wateralpha" "-1" "classname" "worldspawn" "_fog" "0.2 1.5 0 0"})", 0, 1, 0.2f, 1, 0},
+      {R"({"classname" "worldspawn" "fog" "0.2 1 0" "wateralpha" "half"})", 1, 1, 0, 0.3f, 0},
+      {R"({"classname" "worldspawn"} {"classname" "worldspawn" "wateralpha" "0.5"})", 1, 1, 0, 0.3f,
+       0},
+      {R"({"classname" "light" "style" "32" "spawnflags" "1"} {"classname" "light_torch" "style" "62"
+          "spawnflags" "3"} {"classname" "light" "style" "40" "spawnflags" "1"} {"classname" "light"
+          "style" "40"} {"classname" "light" "style" "63" "spawnflags" "1"} {"classname" "light"
+          "style" "33.5" "spawnflags" "1"} {"classname" "info_null" "style" "34" "spawnflags" "1"})",
+       1, 1, 0, 0.3f, 1ull << 32 | 1ull << 62},
+  };
+  for (const auto& c : cases) {
+    const MapLook look = ReadMapEntities(c.text, strlen(c.text), 0).look;
+    EXPECT_EQ((std::vector<double>{look.liquidAlpha[kWater], look.liquidAlpha[kLava],
+                                   look.fogDensity, look.fogColor[0], double(look.lightsOff)}),
+              (std::vector<double>{c.water, c.lava, c.fog, c.fogRed, double(c.off)}))
+        << c.text;
+  }
+}
+
 TEST(Watch, AChangeCountsOnceTheFileHasStayedTheSameForHalfASecond) {
   namespace fs = std::filesystem;
   const std::string file = testing::TempDir() + "mivo-watched-" + std::to_string(getpid()),

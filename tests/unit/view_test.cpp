@@ -1057,7 +1057,7 @@ TEST_F(Keys, CommandsAskForARepaintAndOthersDoNothing) {
   } cases[] = {{'w', true, GL_LINE}, {'f', true, GL_FILL}, {'W', true, GL_LINE},
                {'F', true, GL_FILL}, {'7', true, GL_LINE}, {'9', true, GL_FILL},
                {'8', true, GL_FILL}, {'5', false, GL_FILL}, {8, false, GL_FILL},
-               {13, false, GL_FILL}, {' ', false, GL_FILL}, {'X', false, GL_FILL},
+               {13, false, GL_FILL}, {'X', false, GL_FILL},
                {'k', true, GL_FILL}, {'K', true, GL_FILL}, {'p', true, GL_FILL},
                {'P', true, GL_FILL}, {'n', false, GL_FILL}, {'B', false, GL_FILL}};  // no trail
   for (const Case& c : cases) {
