@@ -147,18 +147,33 @@ void Expand(Texture& texture, const uint8_t* palette) {
 // The sets of animated textures the named entries belong to: for each, the
 // first entry of each of its frames, in frame order. A name's set is "+0" to
 // "+9", or "+a" to "+j", and the rest of its name.
-std::vector<std::vector<int32_t>> AnimationSets(const std::vector<std::array<char, 17>>& names,
+// The name of directory entry `i` of `lump` (`count` entries), empty when
+// its header lies outside the lump; read where it lies, never kept for the
+// whole directory, which may be long.
+std::array<char, 17> EntryName(const std::vector<uint8_t>& lump, int32_t i) {
+  std::array<char, 17> name{};
+  int32_t offset;
+  memcpy(&offset, lump.data() + 4 + 4 * size_t(i), 4);
+  if (offset >= 0 && uint64_t(offset) + sizeof(MiptexHeader) <= lump.size()) {
+    memcpy(name.data(), lump.data() + offset, 16);
+  }
+  return name;
+}
+
+std::vector<std::vector<int32_t>> AnimationSets(const std::vector<uint8_t>& lump, int32_t count,
                                                 const std::vector<int32_t>& named) {
   std::unordered_map<std::string, size_t> setOf;  // the set's index
   std::vector<std::vector<int32_t>> sets;
   for (int32_t entry : named) {
-    const char* name = names[size_t(entry)].data();
+    const std::array<char, 17> entryName = EntryName(lump, entry);
+    const char* name = entryName.data();
     if (FrameOfName(name) >= 0 && setOf.emplace(SetOfName(name), sets.size()).second) {
       sets.emplace_back(10, -1);
     }
   }
-  for (size_t i = 0; i < names.size() && !sets.empty(); ++i) {
-    const char* name = names[i].data();
+  for (int32_t i = 0; i < count && !sets.empty(); ++i) {
+    const std::array<char, 17> entryName = EntryName(lump, i);
+    const char* name = entryName.data();
     const int frame = FrameOfName(name);
     if (frame < 0) continue;
     const auto found = setOf.find(SetOfName(name));
@@ -194,16 +209,8 @@ void ReadTextures() {
   // Only the entries faces can name, and the other frames of the animated
   // ones among them, get a record; every entry is checked, so that --info
   // counts what the whole directory holds.
-  std::vector<std::array<char, 17>> names(size_t(count), std::array<char, 17>{});
-  for (int32_t i = 0; i < count; ++i) {
-    int32_t offset;
-    memcpy(&offset, lump.data() + 4 + 4 * i, 4);
-    if (offset >= 0 && uint64_t(offset) + sizeof(MiptexHeader) <= lump.size()) {
-      memcpy(names[size_t(i)].data(), lump.data() + offset, 16);
-    }
-  }
   std::vector<int32_t> named = NamedEntries(count);
-  const std::vector<std::vector<int32_t>> sets = AnimationSets(names, named);
+  const std::vector<std::vector<int32_t>> sets = AnimationSets(lump, count, named);
   for (const std::vector<int32_t>& set : sets) named.insert(named.end(), set.begin(), set.end());
   std::sort(named.begin(), named.end());
   named.erase(std::unique(named.begin(), named.end()), named.end());
