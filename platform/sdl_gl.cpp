@@ -323,4 +323,9 @@ BOOL WINAPI wglDeleteContext(HGLRC handle) {
   return TRUE;
 }
 
+PROC WINAPI wglGetProcAddress(LPCSTR name) {
+  if (name == nullptr || SDL_GL_GetCurrentContext() == nullptr) return nullptr;
+  return reinterpret_cast<PROC>(SDL_GL_GetProcAddress(name));
+}
+
 #endif  // _WIN32

@@ -468,3 +468,8 @@ BOOL WINAPI wglMakeCurrent(HDC dc, HGLRC context);
 // Deletes a context, releasing it first if current. FALSE for a null or
 // unknown context.
 BOOL WINAPI wglDeleteContext(HGLRC context);
+
+// Any function of the current context: the address of the OpenGL function
+// `name` (an extension's, say), or null when there is none.
+typedef int(WINAPI* PROC)();
+PROC WINAPI wglGetProcAddress(LPCSTR name);

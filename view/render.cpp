@@ -8,6 +8,7 @@
 #include "view/render.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "bsp/level.h"
@@ -20,12 +21,58 @@
 #include "view/upload.h"
 #include "view/views.h"
 
+bool UseMultitexture = true;
+
+namespace {
+
+// ARB_multitexture's and ARB_texture_env_combine's names, which an OpenGL
+// 1.1 header does not have.
+constexpr GLenum kTexture0 = 0x84C0, kTexture1 = 0x84C1, kMaxTextureUnits = 0x84E2;
+constexpr GLenum kCombine = 0x8570, kCombineRgb = 0x8571, kCombineAlpha = 0x8572;
+constexpr GLenum kRgbScale = 0x8573, kPrimaryColor = 0x8577, kPrevious = 0x8578;
+constexpr GLenum kSource0Rgb = 0x8580, kSource1Rgb = 0x8581, kSource0Alpha = 0x8588;
+constexpr GLenum kOperand0Rgb = 0x8590, kOperand1Rgb = 0x8591, kOperand0Alpha = 0x8598;
+
+using SelectTextureUnit = void(APIENTRY*)(GLenum unit);
+struct MultitextureCalls {
+  SelectTextureUnit active;        // glActiveTextureARB: the unit texture calls go to
+  SelectTextureUnit clientActive;  // glClientActiveTextureARB: the unit of the coordinate array
+};
+MultitextureCalls Multi;
+
+bool HasExtension(const char* extensions, const char* name) {
+  const size_t length = strlen(name);
+  for (const char* at = extensions; at != nullptr && (at = strstr(at, name)) != nullptr; at += length) {
+    if ((at == extensions || at[-1] == ' ') && (at[length] == ' ' || at[length] == '\0')) return true;
+  }
+  return false;
+}
+
+SelectTextureUnit Call(const char* name) {
+  // Through the generic function pointer type, as a cast between two
+  // others' signatures would be.
+  return reinterpret_cast<SelectTextureUnit>(reinterpret_cast<void (*)()>(wglGetProcAddress(name)));
+}
+
+}  // namespace
+
 void InitGlState() {
   glEnable(GL_DEPTH_TEST);
   glFrontFace(GL_CW);
   glEnable(GL_CULL_FACE);
   glPolygonMode(GL_FRONT, GL_FILL);
+  Multi = {};
+  const char* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+  GLint units = 0;
+  if (HasExtension(extensions, "GL_ARB_multitexture") &&
+      HasExtension(extensions, "GL_ARB_texture_env_combine")) {
+    glGetIntegerv(kMaxTextureUnits, &units);
+  }
+  if (units >= 2) Multi = {Call("glActiveTextureARB"), Call("glClientActiveTextureARB")};
+  if (Multi.active == nullptr || Multi.clientActive == nullptr) Multi = {};
 }
+
+bool MultitextureOffered() { return Multi.active != nullptr; }
 
 void SetupProjection() {
   // Always 640 x 480 from the lower-left corner, whatever the client size.
@@ -314,24 +361,124 @@ void EndTextures() {
 
 void BindTexture(GLuint name) { glBindTexture(GL_TEXTURE_2D, name); }
 
-// Texels as they are, a fence's holes left undrawn; faces without a usable
-// texture in their flat colour.
-void TexturePass() {
-  FlatPass([](const Surface& s) { return s.texture < 0; });
+// A fence's holes are left undrawn.
+void AlphaTestFor(size_t texture) {
+  if (Level.textures[texture].look == kFenceLook) {
+    glEnable(GL_ALPHA_TEST);
+  } else {
+    glDisable(GL_ALPHA_TEST);
+  }
+}
+
+// Texels as they are, of the faces `keep` takes that have a usable texture.
+template <typename Keep>
+void TexturePass(Keep keep) {
   BeginTextures(Frame.textureCoords);
   glAlphaFunc(GL_GEQUAL, 0.5f);
   DrawGroups(
-      LevelTextures.textures.size(), [](const Surface& s) { return TextureNow(s.texture); },
+      LevelTextures.textures.size(),
+      [keep](const Surface& s) { return keep(s) ? TextureNow(s.texture) : -1; },
       [](size_t g) {
         BindTexture(LevelTextures.textures[g]);
-        if (Level.textures[g].look == kFenceLook) {
-          glEnable(GL_ALPHA_TEST);
-        } else {
-          glDisable(GL_ALPHA_TEST);
-        }
+        AlphaTestFor(g);
       });
   glDisable(GL_ALPHA_TEST);
   EndTextures();
+}
+
+// Faces whose light comes from a page and multiplies what they show.
+bool Lit(const Surface& s, bool textured) {
+  return s.light == kLightMapped && !(textured && s.sky);
+}
+
+// Unit 1 set to take what unit 0 gave times its texture, twice, clamped:
+// the light pass's blend in one pass. Its coordinates are the light's.
+void BeginLightUnit() {
+  Multi.clientActive(kTexture1);
+  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  glTexCoordPointer(2, GL_FLOAT, 0, Frame.lightCoords.data());
+  Multi.active(kTexture1);
+  glEnable(GL_TEXTURE_2D);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, kCombine);
+  glTexEnvi(GL_TEXTURE_ENV, kCombineRgb, GL_MODULATE);
+  glTexEnvi(GL_TEXTURE_ENV, kSource0Rgb, kPrevious);
+  glTexEnvi(GL_TEXTURE_ENV, kOperand0Rgb, GL_SRC_COLOR);
+  glTexEnvi(GL_TEXTURE_ENV, kSource1Rgb, GL_TEXTURE);
+  glTexEnvi(GL_TEXTURE_ENV, kOperand1Rgb, GL_SRC_COLOR);
+  glTexEnvf(GL_TEXTURE_ENV, kRgbScale, 2.0f);
+  glTexEnvi(GL_TEXTURE_ENV, kCombineAlpha, GL_REPLACE);  // a fence's alpha, for its test
+  glTexEnvi(GL_TEXTURE_ENV, kSource0Alpha, kPrevious);
+  glTexEnvi(GL_TEXTURE_ENV, kOperand0Alpha, GL_SRC_ALPHA);
+  Multi.active(kTexture0);
+  Multi.clientActive(kTexture0);
+}
+
+void EndLightUnit() {
+  Multi.clientActive(kTexture1);
+  glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+  Multi.active(kTexture1);
+  glTexEnvf(GL_TEXTURE_ENV, kRgbScale, 1.0f);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glDisable(GL_TEXTURE_2D);
+  Multi.active(kTexture0);
+  Multi.clientActive(kTexture0);
+}
+
+// More pairs of a texture and a light page than this, and the texels and
+// the light go in passes of their own.
+constexpr size_t kMaxPairs = size_t{1} << 22;
+
+// The textured faces that light multiplies, texels times light in one pass:
+// a call for each texture and light page they pair. False when the pairs
+// are too many to group (then nothing is drawn).
+bool TexelsTimesLightPass() {
+  const size_t pages = LevelTextures.lightPages.size(), textures = LevelTextures.textures.size();
+  if (pages == 0 || textures > kMaxPairs / pages) return false;
+  BeginLightUnit();
+  BeginTextures(Frame.textureCoords);
+  glAlphaFunc(GL_GEQUAL, 0.5f);
+  DrawGroups(
+      textures * pages,
+      [pages](const Surface& s) {
+        const int32_t texture = TextureNow(s.texture);
+        return texture >= 0 && Lit(s, true) ? int(size_t(texture) * pages + size_t(s.lightPage)) : -1;
+      },
+      [pages](size_t g) {
+        Multi.active(kTexture1);
+        BindTexture(LevelTextures.lightPages[g % pages]);
+        Multi.active(kTexture0);
+        BindTexture(LevelTextures.textures[g / pages]);
+        AlphaTestFor(g / pages);
+      });
+  glDisable(GL_ALPHA_TEST);
+  EndTextures();
+  EndLightUnit();
+  return true;
+}
+
+// Flat colours times light in one pass, on unit 0 alone, for the faces
+// `keep` takes that light multiplies: what the lit view gets from a flat
+// pass and a light pass.
+template <typename Keep>
+void ColoursTimesLightPass(Keep keep) {
+  glEnableClientState(GL_COLOR_ARRAY);
+  glColorPointer(3, GL_FLOAT, 0, Frame.colors.data());
+  BeginTextures(Frame.lightCoords);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, kCombine);
+  glTexEnvi(GL_TEXTURE_ENV, kCombineRgb, GL_MODULATE);
+  glTexEnvi(GL_TEXTURE_ENV, kSource0Rgb, kPrimaryColor);
+  glTexEnvi(GL_TEXTURE_ENV, kOperand0Rgb, GL_SRC_COLOR);
+  glTexEnvi(GL_TEXTURE_ENV, kSource1Rgb, GL_TEXTURE);
+  glTexEnvi(GL_TEXTURE_ENV, kOperand1Rgb, GL_SRC_COLOR);
+  glTexEnvf(GL_TEXTURE_ENV, kRgbScale, 2.0f);
+  DrawGroups(
+      LevelTextures.lightPages.size(),
+      [keep](const Surface& s) { return Lit(s, false) && keep(s) ? int{s.lightPage} : -1; },
+      [](size_t g) { BindTexture(LevelTextures.lightPages[g]); });
+  glTexEnvf(GL_TEXTURE_ENV, kRgbScale, 1.0f);
+  EndTextures();
+  glDisableClientState(GL_COLOR_ARRAY);
 }
 
 // Over what the first pass drew, exactly where it drew: no new depth.
@@ -366,19 +513,17 @@ void SkyLayerPass() {
   EndOverlay();
 }
 
-// Multiplies what is there by 2 L / 255, clamped: the blend gives
-// dst src + src dst. Full-bright faces (and, textured, the sky) keep
-// their factor of 1.
-void LightPass(bool skipSky) {
+// Multiplies what is there by 2 L / 255, clamped, for the faces light
+// multiplies: the blend gives dst src + src dst. Full-bright faces (and,
+// textured, the sky) keep their factor of 1.
+void LightPass(bool textured) {
   BeginOverlay();
   glEnable(GL_BLEND);
   glBlendFunc(GL_DST_COLOR, GL_SRC_COLOR);
   BeginTextures(Frame.lightCoords);
   DrawGroups(
       LevelTextures.lightPages.size(),
-      [skipSky](const Surface& s) {
-        return s.light == kLightMapped && !(skipSky && s.sky) ? int{s.lightPage} : -1;
-      },
+      [textured](const Surface& s) { return Lit(s, textured) ? int{s.lightPage} : -1; },
       [](size_t g) { BindTexture(LevelTextures.lightPages[g]); });
   EndTextures();
   glDisable(GL_BLEND);
@@ -469,13 +614,29 @@ void DrawFaces(const std::vector<uint32_t>& faces, const float shift[3]) {
   if (View.light == kLightOnlyView) {
     LightOnlyPass();
   } else if (textured) {
-    TexturePass();
-    if (Look.moving) SkyLayerPass();
-    if (lit) {
-      LightPass(true);
+    const auto all = [](const Surface&) { return true; };
+    const auto untextured = [](const Surface& s) { return s.texture < 0; };
+    // Texels or colours times light in one pass where the context can;
+    // then what light does not multiply.
+    if (lit && UseMultitexture && MultitextureOffered() && TexelsTimesLightPass()) {
+      ColoursTimesLightPass(untextured);
+      FlatPass([](const Surface& s) { return s.texture < 0 && !Lit(s, false); });
+      TexturePass([](const Surface& s) { return !Lit(s, true); });
+      if (Look.moving) SkyLayerPass();
       BrightsPass();
+    } else {
+      FlatPass(untextured);
+      TexturePass(all);
+      if (Look.moving) SkyLayerPass();
+      if (lit) {
+        LightPass(true);
+        BrightsPass();
+      }
     }
     if (Look.fog) FogPass();
+  } else if (lit && UseMultitexture && MultitextureOffered()) {
+    FlatPass([](const Surface& s) { return !Lit(s, false); });
+    ColoursTimesLightPass([](const Surface&) { return true; });
   } else {
     FlatPass([](const Surface&) { return true; });
     if (lit) LightPass(false);

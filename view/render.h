@@ -3,8 +3,18 @@
 // camera is the modelview matrix, the drawing mode is GL's polygon mode.
 #pragma once
 
-// Depth test, clockwise front faces, back-face culling, filled fronts.
+// Depth test, clockwise front faces, back-face culling, filled fronts; and
+// whether the context offers two texture units and their combining
+// (ARB_multitexture, ARB_texture_env_combine), with which the game and lit
+// views draw texels or colours times light in one pass.
 void InitGlState();
+
+// Off: the views draw in passes as on a context without those extensions,
+// for comparing and measuring. On by default.
+extern bool UseMultitexture;
+
+// Whether the current context offers what one-pass light needs.
+bool MultitextureOffered();
 
 // The 640 x 480 viewport and a 60-degree perspective, whatever the window's
 // size; leaves the modelview matrix current and untouched.

@@ -948,11 +948,23 @@ TEST_F(Frame, RealMapShowsTheStoredLightAndTheTexelsOfItsFaces) {
   Show(map, kTexels);
   const double eye[3] = {Level.start.origin[0], Level.start.origin[1], Level.start.origin[2]};
   const std::vector<Polygon> polygons = Polygons();
-  int lights = 0, lightsOff = 0, texels = 0, texelsOff = 0;
+  int lights = 0, lightsOff = 0, texels = 0, texelsOff = 0, onePassOff = 0;
   for (double yaw : {0.0, 100.0, 200.0, 300.0}) {
     PlaceEye(eye, yaw);
     const std::vector<uint32_t> light = (View = kLight, DrawLevel(), Frame640());
     const std::vector<uint32_t> textured = (View = kTexels, DrawLevel(), Frame640());
+    // Texels or colours times light in one pass, where the context can:
+    // within 2 levels of the passes' blend.
+    for (ViewMode view : {kLit, kGame}) {
+      const std::vector<uint32_t> one = (View = view, UseMultitexture = true, DrawLevel(), Frame640());
+      const std::vector<uint32_t> passes = (UseMultitexture = false, DrawLevel(), Frame640());
+      UseMultitexture = true;
+      for (size_t p = 0; p < one.size(); ++p) {
+        int most = 0;
+        for (int shift : {0, 8, 16}) most = std::max(most, std::abs(int(one[p] >> shift & 0xFF) - int(passes[p] >> shift & 0xFF)));
+        onePassOff += most > 2;
+      }
+    }
     for (int y = 4; y < 480; y += 8) {
       for (int x = 4; x < 640; x += 8) {
         const Hit hit = Cast(polygons, eye, yaw, x, y);
@@ -983,6 +995,8 @@ TEST_F(Frame, RealMapShowsTheStoredLightAndTheTexelsOfItsFaces) {
   EXPECT_LE(lightsOff, lights / 100) << lightsOff << " of " << lights;
   EXPECT_GT(texels, 5000);
   EXPECT_LE(texelsOff, texels / 100) << texelsOff << " of " << texels;
+  EXPECT_TRUE(MultitextureOffered()) << "llvmpipe offers one-pass light";
+  EXPECT_EQ(onePassOff, 0);
 }
 
 namespace {
