@@ -67,6 +67,8 @@ int WINAPI MessageBoxA(HWND, LPCSTR, LPCSTR, UINT) {
 
 void WINAPI OutputDebugStringA(LPCSTR) {}
 
+PROC WINAPI wglGetProcAddress(LPCSTR) { return nullptr; }  // no context: no extensions
+
 // Arrays above 256 MiB are refused, so huge lumps take the allocation
 // failure path quickly instead of mapping gigabytes for every input.
 extern "C" const char* __asan_default_options() {
