@@ -91,7 +91,9 @@ void Frame(benchmark::State& state, const BenchMap* map) {
   CullPortals = state.range(1) == kFullCulling;
   PlaceAtSpot(int(state.range(2)));
   // The numbers line and the panel of the face at the centre.
-  if (state.range(3) != 0) Inspect = {true, false, PickAt(320, 240, false)};
+  if (state.range(3) == 1) Inspect = {true, false, PickAt(320, 240, false)};
+  // Texels and light in passes of their own, as without multitexturing.
+  UseMultitexture = state.range(3) != 2;
   DrawLevel();
   glFinish();
   for (auto _ : state) {
@@ -102,7 +104,7 @@ void Frame(benchmark::State& state, const BenchMap* map) {
   state.counters["faces"] = loop ? map->worldFaces : double(CollectFaces(false).world.size());
   Inspect = {};
   View = kViews[0].view;
-  CullFaces = CullPortals = true;
+  CullFaces = CullPortals = UseMultitexture = true;
   ForgetMap();
 }
 
@@ -218,10 +220,14 @@ void Clock(benchmark::State& state, const BenchMap* map, const Spot* spot) {
   ForgetMap();
 }
 
-void Register(const BenchMap& map, int view, int culling, int spot, bool panel = false) {
-  const std::string name = panel ? "FramePanel/" + map.name : Name(view, culling, spot, map);
+// `extra`: 1 with the numbers line and a panel, 2 with texels and light in
+// passes of their own.
+void Register(const BenchMap& map, int view, int culling, int spot, int extra = 0) {
+  const std::string name = extra == 1   ? "FramePanel/" + map.name
+                           : extra == 2 ? std::string("Frame") + kViews[view].name + "Passes/" + map.name
+                                        : Name(view, culling, spot, map);
   benchmark::RegisterBenchmark(name.c_str(), Frame, &map)
-      ->Args({view, culling, spot, panel ? 1 : 0})
+      ->Args({view, culling, spot, extra})
       ->UseRealTime()
       ->Unit(benchmark::kMillisecond);
 }
@@ -247,6 +253,15 @@ void PrintSummary(const std::vector<BenchMap>& maps, const MedianReporter& repor
         }
         printf("\n");
       }
+    }
+  }
+  printf("\nLit and game views from the start, light in one pass and in passes of its own (ms)\n");
+  for (const BenchMap& map : maps) {
+    for (int view : {1, 3}) {
+      const auto* one = reporter.Find(Name(view, kFullCulling, 0, map));
+      const auto* passes = reporter.Find(std::string("Frame") + kViews[view].name + "Passes/" + map.name);
+      if (one == nullptr || passes == nullptr) continue;
+      printf("%-26s %-6s %9.3f %9.3f\n", map.name.c_str(), kViews[view].name, one->realMs, passes->realMs);
     }
   }
   printf("\nCulling alone, a frame (ms; portals tried, clusters reached)\n");
@@ -316,7 +331,8 @@ int main(int argc, char** argv) {
     Register(map, 0, kFullCulling, 0);
     if (map.wide && !map.views) Register(map, 0, kFullCulling, 1);
     if (!map.views) continue;
-    Register(map, 0, kFullCulling, 0, true);
+    Register(map, 0, kFullCulling, 0, 1);
+    for (int view : {1, 3}) Register(map, view, kFullCulling, 0, 2);
     for (int tree : {1, 0}) {
       benchmark::RegisterBenchmark(((tree ? "Pick/" : "PickEveryFace/") + map.name).c_str(), PickBench, &map)
           ->Arg(tree)

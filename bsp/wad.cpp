@@ -63,44 +63,25 @@ int ReadWadDirectory(const std::string& path, Wad* wad) {
 
 }  // namespace
 
-std::string WorldspawnWadKey(const char* text, size_t length) {
-  std::string_view key, classname, wad;
-  bool inEntity = false, haveKey = false;
-  for (size_t i = 0; i < length && text[i] != '\0'; ++i) {
-    const char c = text[i];
-    if (c == '{' && !inEntity) {
-      inEntity = true;
-      haveKey = false;
-      classname = wad = {};
-    } else if (c == '}' && inEntity) {
-      if (classname == "worldspawn") return std::string(wad);
-      inEntity = false;
-    } else if (c == '"' && inEntity) {
-      const char* close = static_cast<const char*>(memchr(text + i + 1, '"', length - i - 1));
-      if (close == nullptr) break;  // unterminated: nothing more to trust
-      const std::string_view word(text + i + 1, static_cast<size_t>(close - text - i - 1));
-      i = static_cast<size_t>(close - text);
-      if (!haveKey) {
-        key = word;
-      } else if (key == "classname") {
-        classname = word;
-      } else if (key == "wad") {
-        wad = word;
-      }
-      haveKey = !haveKey;
-    } else if (c != ' ' && c != '\t' && c != '\n' && c != '\r') {
-      break;  // nonsense: stop here
-    }
+namespace {
+
+// The "wad" value of the map's first worldspawn; empty when there is none.
+std::string WadKey() {
+  for (const Entity& entity : Level.entities) {
+    const char* classname = ValueOf(entity, "classname");
+    if (classname == nullptr || strcmp(classname, "worldspawn") != 0) continue;
+    const char* wad = ValueOf(entity, "wad");
+    return wad != nullptr ? wad : "";
   }
-  return {};
+  return "";
 }
+
+}  // namespace
 
 std::vector<Wad> OpenWads() {
   Level.wads.clear();
   std::vector<Wad> wads;
-  std::vector<uint8_t> text;
-  if (ReadLumpBytes(kEntitiesLump, &text) != 0) return wads;
-  const std::string key = WorldspawnWadKey(reinterpret_cast<const char*>(text.data()), text.size());
+  const std::string key = WadKey();
   if (key.empty()) return wads;
   const std::vector<std::string> folders = FoldersBesideMap("valve");
   std::vector<std::string> seen;

@@ -37,10 +37,6 @@ struct Wad {
   std::unordered_map<std::string, uint32_t> textures;  // lower-case name: its first texture entry
 };
 
-// The "wad" value of the worldspawn entity in the entities text (`length`
-// bytes, read once and never past them); empty when there is none.
-std::string WorldspawnWadKey(const char* text, size_t length);
-
 // Opens every WAD the map's worldspawn names, in the key's order, each file
 // name once, and records each in Level.wads. One that is missing, cannot
 // be read or is damaged (its directory or an entry outside the file) is
