@@ -16,6 +16,7 @@
 
 #include <time.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
@@ -59,14 +60,15 @@ int ShowMap(const BenchMap& map) {
 // The spots a frame is timed from: the start, the start turned around, and
 // for the maps worth it three more, the middles of the first empty leaves
 // (that hold their own middle) at a quarter, a half and three quarters of
-// the way through the tree's leaves, each looking the way the start does.
+// the way through the world's leaves, each looking the way the start does.
 constexpr int kFrameSpots = 5;
 const char* const kSpotNames[kFrameSpots] = {"", "Turned", "Spot2", "Spot3", "Spot4"};
 
 void PlaceAtSpot(int spot) {
   if (spot == 1) TurnCamera(180.0f);
   if (spot < 2 || Level.tree.leaves.empty()) return;
-  const size_t count = Level.tree.leaves.size();
+  // The world's leaves; those after them are the brush models'.
+  const size_t count = std::min<size_t>(Level.tree.leaves.size(), Level.tree.visLeafCount + 1);
   for (size_t l = count * size_t(spot - 1) / 4; l < count; ++l) {
     const TreeLeaf& leaf = Level.tree.leaves[l];
     const float middle[3] = {(leaf.mins[0] + leaf.maxs[0]) / 2, (leaf.mins[1] + leaf.maxs[1]) / 2,
@@ -75,6 +77,23 @@ void PlaceAtSpot(int spot) {
     SetCamera(middle, Level.start.found ? Level.start.angle : 90.0f, 0.0f);
     return;
   }
+}
+
+// Where the spots of `map` lie: "X Y Z yaw" each, as --pos takes them.
+void PrintSpots(const BenchMap& map) {
+  if (ShowMap(map) != 0) return;
+  printf("Spots of %s:", map.name.c_str());
+  for (int spot = 0; spot < kFrameSpots; ++spot) {
+    glLoadIdentity();
+    PlaceCamera();
+    PlaceAtSpot(spot);
+    float at[3], yaw, pitch;
+    CameraPosition(at, &yaw, &pitch);
+    printf(" %s %.0f %.0f %.0f %.0f;", spot == 0 ? "start" : kSpotNames[spot], at[0] + 0.0f,
+           at[1] + 0.0f, at[2] + 0.0f, yaw);
+  }
+  printf("\n");
+  ForgetMap();
 }
 
 // The culling a frame is timed with.
@@ -327,6 +346,9 @@ int main(int argc, char** argv) {
   printf("First frame of the process (%s, shader compilation included): %.1f ms\n\n",
          first.name.c_str(), FirstFrameMs(first));
 
+  for (const BenchMap& map : maps) {
+    if (map.portals) PrintSpots(map);
+  }
   for (const BenchMap& map : maps) {
     Register(map, 0, kFullCulling, 0);
     if (map.wide && !map.views) Register(map, 0, kFullCulling, 1);

@@ -391,21 +391,27 @@ bool Lit(const Surface& s, bool textured) {
   return s.light == kLightMapped && !(textured && s.sky);
 }
 
-// Unit 1 set to take what unit 0 gave times its texture, twice, clamped:
-// the light pass's blend in one pass. Its coordinates are the light's.
+// The active unit set to give `first` times its texture, twice, clamped:
+// the light pass's blend, dst src + src dst, in one pass.
+void CombineTimesTexture(GLenum first) {
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, kCombine);
+  glTexEnvi(GL_TEXTURE_ENV, kCombineRgb, GL_MODULATE);
+  glTexEnvi(GL_TEXTURE_ENV, kSource0Rgb, first);
+  glTexEnvi(GL_TEXTURE_ENV, kOperand0Rgb, GL_SRC_COLOR);
+  glTexEnvi(GL_TEXTURE_ENV, kSource1Rgb, GL_TEXTURE);
+  glTexEnvi(GL_TEXTURE_ENV, kOperand1Rgb, GL_SRC_COLOR);
+  glTexEnvf(GL_TEXTURE_ENV, kRgbScale, 2.0f);
+}
+
+// Unit 1 set to take what unit 0 gave times the light. Its coordinates are
+// the light's.
 void BeginLightUnit() {
   Multi.clientActive(kTexture1);
   glEnableClientState(GL_TEXTURE_COORD_ARRAY);
   glTexCoordPointer(2, GL_FLOAT, 0, Frame.lightCoords.data());
   Multi.active(kTexture1);
   glEnable(GL_TEXTURE_2D);
-  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, kCombine);
-  glTexEnvi(GL_TEXTURE_ENV, kCombineRgb, GL_MODULATE);
-  glTexEnvi(GL_TEXTURE_ENV, kSource0Rgb, kPrevious);
-  glTexEnvi(GL_TEXTURE_ENV, kOperand0Rgb, GL_SRC_COLOR);
-  glTexEnvi(GL_TEXTURE_ENV, kSource1Rgb, GL_TEXTURE);
-  glTexEnvi(GL_TEXTURE_ENV, kOperand1Rgb, GL_SRC_COLOR);
-  glTexEnvf(GL_TEXTURE_ENV, kRgbScale, 2.0f);
+  CombineTimesTexture(kPrevious);
   glTexEnvi(GL_TEXTURE_ENV, kCombineAlpha, GL_REPLACE);  // a fence's alpha, for its test
   glTexEnvi(GL_TEXTURE_ENV, kSource0Alpha, kPrevious);
   glTexEnvi(GL_TEXTURE_ENV, kOperand0Alpha, GL_SRC_ALPHA);
@@ -465,13 +471,7 @@ void ColoursTimesLightPass(Keep keep) {
   glEnableClientState(GL_COLOR_ARRAY);
   glColorPointer(3, GL_FLOAT, 0, Frame.colors.data());
   BeginTextures(Frame.lightCoords);
-  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, kCombine);
-  glTexEnvi(GL_TEXTURE_ENV, kCombineRgb, GL_MODULATE);
-  glTexEnvi(GL_TEXTURE_ENV, kSource0Rgb, kPrimaryColor);
-  glTexEnvi(GL_TEXTURE_ENV, kOperand0Rgb, GL_SRC_COLOR);
-  glTexEnvi(GL_TEXTURE_ENV, kSource1Rgb, GL_TEXTURE);
-  glTexEnvi(GL_TEXTURE_ENV, kOperand1Rgb, GL_SRC_COLOR);
-  glTexEnvf(GL_TEXTURE_ENV, kRgbScale, 2.0f);
+  CombineTimesTexture(kPrimaryColor);
   DrawGroups(
       LevelTextures.lightPages.size(),
       [keep](const Surface& s) { return Lit(s, false) && keep(s) ? int{s.lightPage} : -1; },
