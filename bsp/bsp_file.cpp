@@ -238,11 +238,6 @@ int ReadVertices(BspVertex* vertices) {
   return ReadLump(vertices, kVerticesLump, CountVertices(), SwapVertex);
 }
 
-int ReadEntities(char* text) {
-  return ReadRecords(text, BspFile.header.lumps[kEntitiesLump].offset, 1,
-                     BspFile.header.lumps[kEntitiesLump].length);
-}
-
 int ReadModels(std::vector<BspModel>* models) { return ReadLumpOf(kModelsLump, models); }
 
 int ReadLumpBytes(int lump, std::vector<uint8_t>* bytes) { return ReadLumpOf(lump, bytes); }

@@ -240,8 +240,6 @@ int ReadBsp2Faces(Bsp2Face* faces);
 int ReadBsp2Edges(Bsp2Edge* edges);
 int ReadBsp2Vertices(BspVertex* vertices);
 
-// The entities lump's text, `lumps[0].length` bytes of it.
-int ReadEntities(char* text);
 
 // Every record of the models lump.
 int ReadModels(std::vector<BspModel>* models);

@@ -174,14 +174,11 @@ void ReleaseViewData() {
 // read at all: a lump that is missing, outside the file or too large to
 // hold leaves none, and is not an error.
 MapEntities ReadEntitiesLump() {
-  const uint32_t length = BspFile.header.lumps[kEntitiesLump].length;
-  char* text = static_cast<char*>(malloc(length != 0 ? length : 1));
-  MapEntities found{};
-  if (text != nullptr && ReadEntities(text) == 0) {
-    found = ReadMapEntities(text, length, static_cast<uint32_t>(Level.models.size()));
-  }
-  free(text);
-  return found;
+  // Checked against the map's bytes before anything is allocated for it.
+  std::vector<uint8_t> text;
+  if (ReadLumpBytes(kEntitiesLump, &text) != 0) return {};
+  return ReadMapEntities(reinterpret_cast<const char*>(text.data()), text.size(),
+                         static_cast<uint32_t>(Level.models.size()));
 }
 
 // What the views beyond the flat view need: light, textures, surfaces and
