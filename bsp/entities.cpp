@@ -158,6 +158,7 @@ MapEntities ReadMapEntities(const char* text, size_t length, uint32_t modelCount
   found.look = DefaultLook();
   // A copy of the text, cut at its first zero byte, whose closing quotes
   // become zero bytes: the pairs' strings.
+  if (length == 0) return found;  // (and `text` may be null)
   const char* end = static_cast<const char*>(memchr(text, '\0', length));
   found.text.assign(text, end != nullptr ? end : text + length);
   char* t = found.text.data();

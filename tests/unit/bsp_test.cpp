@@ -390,6 +390,7 @@ TEST(Entities, PlayerStartIsTheFirstInfoPlayerStartElseDeathmatch) {
       {"unterminated", R"({"classname" "info_player_start" "origin" "1 2 3)", {}},
       {"unclosed", R"({"classname" "info_player_start" "origin" "1 2 3")", {}},
       {"nonsense", "\x01\xff{}", {}},
+      {"empty", "", {}},
   };
   for (const auto& c : cases) {
     // Exactly the text's bytes, unterminated, so reading past them is caught.
